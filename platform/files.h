@@ -1,0 +1,78 @@
+#pragma once
+// File helpers that every part of the program shares.
+//
+// Every file the program writes goes through the atomic writer below: the
+// data is written whole to a temporary file beside the target, synced to
+// disk, renamed over the target and the folder is synced. A crash, a kill or
+// a full disk therefore leaves either the old or the new file, never half of
+// one, and a failed write leaves the target exactly as it was.
+//
+// File names the program looks up are matched without regard to case, as
+// they were on the system the file formats come from.
+#include <QByteArray>
+#include <QString>
+
+#include <sys/types.h>
+
+#include <optional>
+
+namespace platform {
+
+// Writes data as the whole new content of path. On failure the target is
+// untouched, no temporary file is left and *error (when given) says why.
+// An existing target keeps its permission bits; a target without write
+// permission for its owner is refused, as a read-only file would be.
+bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+
+// The same writer for files produced in pieces. Nothing is visible at the
+// target until commit(); an object destroyed before commit() discards
+// everything it was given.
+class AtomicFile {
+public:
+    AtomicFile() = default;
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Forces the permission bits of the file that commit() produces, whatever
+    // the old target had (the settings hive is always 0600). Call before open().
+    void setFileMode(mode_t mode) { forcedMode_ = mode & 07777; }
+
+    // Checks the target and creates the temporary file beside it.
+    bool open(const QString& path);
+    bool isOpen() const { return fd_ >= 0; }
+
+    bool write(const char* data, qint64 size);
+    bool write(const QByteArray& data) { return write(data.constData(), data.size()); }
+
+    // Makes the written data the target's content. False when anything failed
+    // since open(); the target then holds its old content. The one exception
+    // is a failed sync of the folder after the rename: the new content is in
+    // place but its durability is not confirmed, and the error says so.
+    bool commit();
+    // Drops everything written; the target keeps its old content.
+    void cancel();
+
+    // Why the last open(), write() or commit() failed.
+    QString errorString() const { return error_; }
+
+private:
+    bool flushBuffer();
+    bool fail(const QString& text);
+    void discardTempFile();
+
+    QString target_;
+    QString tempPath_;
+    int fd_ = -1;
+    QByteArray buffer_;
+    std::optional<mode_t> forcedMode_;
+    bool failed_ = false;
+    QString error_;
+};
+
+// The path of the file in folder whose name equals name without regard to
+// case; an exact match wins over other spellings. Empty when there is none.
+QString FindFileNoCase(const QString& folder, const QString& name);
+bool FileExistsNoCase(const QString& folder, const QString& name);
+
+}  // namespace platform

@@ -1,0 +1,185 @@
+#include "ui_kit/services/calibration_services.h"
+#include "ui_kit/services/main_window_services.h"
+#include "ui_kit/services/remote_services.h"
+#include "ui_kit/services/report_services.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include <thread>
+
+namespace {
+
+// Fakes that answer fixed values and log the calls that change something.
+class FakeMainWindow : public MainWindowServices {
+public:
+    MainWindowFields fields;
+    QStringList calls;
+
+    MainWindowFields& Fields() override { return fields; }
+    double GetKorr(int32_t quantity) override { return quantity >= 0 && quantity <= 2 ? 0.5 * quantity : -1; }
+    int32_t GetPeakSamples() override { return 2; }
+    int32_t GetSamplesLeqKurz() override { return 80; }
+    int32_t GetLeqSamples() override { return -14400; }
+    int32_t GetFilter(int32_t quantity) override { return quantity == 2 ? 2 : quantity < 2 ? 1 : 4; }
+    int32_t GetSaveIntervalSec() override { return 10; }
+    int32_t GetMessDauerMin() override { return 0; }
+    bool GetMessungLaeuft() override { return fields.statusMessung.load() == 2; }
+    double GetCPeak() override { return 0.25; }
+    QString GetTreeBasePath() override { return QStringLiteral("/tmp"); }
+    QString GetUserPath() override { return fields.userPfad; }
+    int64_t getVersionID() override { return (int64_t{2026} << 32) | 1; }
+    void UpdateIt() override { calls << QStringLiteral("UpdateIt"); }
+    QWidget* MainForm() override { return nullptr; }
+    void DrawSvgIcon(QPainter&, int32_t, const QRectF&) override {}
+    void AddEventMessage(const QString& text, bool tray, bool box) override {
+        calls << QStringLiteral("AddEventMessage %1 %2 %3").arg(text).arg(tray).arg(box);
+    }
+    void UpdateVuLayout() override { calls << QStringLiteral("UpdateVuLayout"); }
+    void DrawVuLabels() override { calls << QStringLiteral("DrawVuLabels"); }
+    void StopFindPeak() override { fields.isFindPeak = false; }
+    void CloseInfoWindow() override { calls << QStringLiteral("CloseInfoWindow"); }
+    void InfoAnswer(int32_t code) override { calls << QStringLiteral("InfoAnswer %1").arg(code); }
+    void HideRunten() override {}
+    void ShowRunten() override {}
+    void SetDisplayColors(int32_t, bool) override {}
+    void ApplyLanguage(int32_t lang, bool) override { calls << QStringLiteral("ApplyLanguage %1").arg(lang); }
+    void StopRecording() override { fields.hRec = nullptr; }
+    void DisableIoWatch() override { calls << QStringLiteral("DisableIoWatch"); }
+};
+
+class FakeCalibration : public CalibrationServices {
+public:
+    int inVolInvalid = 0;
+    int calStatusChecks = 0;
+    void InVolInvalid() override { ++inVolInvalid; }
+    void CheckCalStatus() override { ++calStatusChecks; }
+    platform::WindowHandle CorrectionWizardWindow() override { return 0; }
+};
+
+class FakeCsvSettings : public TcsvExportSettings {
+public:
+    bool leq = false, leqK = false, peak = false;
+    void PresetColumns(bool l, bool k, bool p, const QString&, const QString&, const QString&) override {
+        leq = l;
+        leqK = k;
+        peak = p;
+    }
+    int ShowModal() override { return 1; }
+    QString getFile() const override { return QStringLiteral("/tmp/values.csv"); }
+    QChar getSep() const override { return QLatin1Char(';'); }
+    QChar getDezi() const override { return QLatin1Char(','); }
+    bool GetUseHeader() const override { return true; }
+    bool GetELeq() const override { return leq; }
+    bool GetELeqK() const override { return leqK; }
+    bool GetEPeak() const override { return peak; }
+};
+
+class FakeReports : public ReportServices {
+public:
+    std::unique_ptr<TcsvExportSettings> NewCsvExportSettings(QWidget*) override {
+        return std::make_unique<FakeCsvSettings>();
+    }
+};
+
+class FakeRemote : public RemoteServices {
+public:
+    QStringList sessions;
+    bool active = false;
+    void StartWebServer() override { active = true; }
+    void StopWebServer() override { active = false; }
+    bool WebServerActive() override { return active; }
+    bool webiSessionStart(const QString&, const QString& id) override {
+        if (sessions.size() >= 2) {
+            return false;
+        }
+        sessions << id;
+        return true;
+    }
+    void webiSessionEnd(const QString& id) override { sessions.removeAll(id); }
+};
+
+class ServicesTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        RegisterMainWindowServices(nullptr);
+        RegisterCalibrationServices(nullptr);
+        RegisterReportServices(nullptr);
+        RegisterRemoteServices(nullptr);
+    }
+};
+
+}  // namespace
+
+TEST_F(ServicesTest, NothingIsRegisteredBeforeTheOwnersStart) {
+    EXPECT_EQ(mainWindowServices(), nullptr);
+    EXPECT_EQ(calibrationServices(), nullptr);
+    EXPECT_EQ(reportServices(), nullptr);
+    EXPECT_EQ(remoteServices(), nullptr);
+}
+
+TEST_F(ServicesTest, RegisteredFakesAreReachedThroughTheAccessors) {
+    FakeMainWindow main;
+    FakeCalibration calibration;
+    FakeReports reports;
+    FakeRemote remote;
+    RegisterMainWindowServices(&main);
+    RegisterCalibrationServices(&calibration);
+    RegisterReportServices(&reports);
+    RegisterRemoteServices(&remote);
+
+    MainWindowServices* mw = mainWindowServices();
+    ASSERT_EQ(mw, &main);
+    EXPECT_EQ(mw->GetKorr(2), 1.0);
+    EXPECT_EQ(mw->GetKorr(3), -1);
+    EXPECT_EQ(mw->GetFilter(7), 4);
+    mw->AddEventMessage(QStringLiteral("Error starting out device"), true, true);
+    mw->Fields().isFindPeak = true;
+    mw->StopFindPeak();
+    EXPECT_FALSE(main.fields.isFindPeak.load());
+    EXPECT_EQ(main.calls, QStringList{QStringLiteral("AddEventMessage Error starting out device 1 1")});
+
+    calibrationServices()->InVolInvalid();
+    calibrationServices()->CheckCalStatus();
+    EXPECT_EQ(calibration.inVolInvalid, 1);
+    EXPECT_EQ(calibration.calStatusChecks, 1);
+    EXPECT_EQ(calibrationServices()->CorrectionWizardWindow(), 0u);
+
+    std::unique_ptr<TcsvExportSettings> csv = reportServices()->NewCsvExportSettings(nullptr);
+    csv->PresetColumns(true, false, true, QStringLiteral("LAeq"), QStringLiteral("LAeq10s"),
+                       QStringLiteral("LCpeak"));
+    ASSERT_EQ(csv->ShowModal(), 1);
+    EXPECT_EQ(csv->getSep(), QLatin1Char(';'));
+    EXPECT_TRUE(csv->GetELeq());
+    EXPECT_FALSE(csv->GetELeqK());
+
+    remoteServices()->StartWebServer();
+    EXPECT_TRUE(remoteServices()->WebServerActive());
+    EXPECT_TRUE(remoteServices()->webiSessionStart(QStringLiteral("127.0.0.1"), QStringLiteral("a")));
+    EXPECT_TRUE(remoteServices()->webiSessionStart(QStringLiteral("127.0.0.1"), QStringLiteral("b")));
+    EXPECT_FALSE(remoteServices()->webiSessionStart(QStringLiteral("127.0.0.1"), QStringLiteral("c")));
+    remoteServices()->webiSessionEnd(QStringLiteral("a"));
+    EXPECT_EQ(remote.sessions, QStringList{QStringLiteral("b")});
+}
+
+TEST_F(ServicesTest, ConcurrentWorkerReadsTheSearchFlagsThroughTheRegistration) {
+    FakeMainWindow main;
+    RegisterMainWindowServices(&main);
+    main.fields.useRefForLLF = true;
+
+    std::atomic<bool> sawSearchOn{false};
+    std::thread calculation([&sawSearchOn] {
+        MainWindowServices* mw = mainWindowServices();
+        if (mw == nullptr) {
+            return;
+        }
+        while (!mw->Fields().isFindPeak.load()) {
+            std::this_thread::yield();
+        }
+        sawSearchOn = mw->Fields().useRefForLLF.load() && mw->GetPeakSamples() == 2;
+    });
+    main.fields.isFindPeak = true;
+    calculation.join();
+    EXPECT_TRUE(sawSearchOn.load());
+}
