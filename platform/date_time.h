@@ -46,7 +46,7 @@ TDateTime SystemLocalNow();
 TDateTime UtcToLocalDateTime(TDateTime utc);
 TDateTime LocalToUtcDateTime(TDateTime local);
 
-// The wall time of dt in dt's own time zone or spec, milliseconds kept.
+// The wall time of dt in dt's own time zone (or its UTC or local setting), milliseconds kept.
 // An invalid dt is refused with std::invalid_argument.
 TDateTime ToDateTime(const QDateTime& dt);
 // Reads t as a wall time in zone.
