@@ -117,11 +117,71 @@ TEST(TextTable, QuotedWordings) {
     }
 }
 
-TEST(TextTable, UnquotedIdsAreEmpty) {
-    for (int32_t id : {0, 50, 1304}) {
+TEST(TextTable, UnusedIdsAreEmpty) {
+    for (int32_t id : {11, 1304}) {
         EXPECT_TRUE(GetLangTextFor(id, kLangEnglish).isEmpty()) << id;
         EXPECT_TRUE(GetLangTextFor(id, kLangGerman).isEmpty()) << id;
     }
+}
+
+namespace {
+
+// The printf-style placeholders of a text, in order ("%s", "%d", ...).
+std::string Placeholders(const QString& text) {
+    std::string found;
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] == u'%') {
+            found += '%';
+            found += text[i + 1].toLatin1();
+            ++i;
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+TEST(TextTable, FilledTextsCarryThePlaceholdersTheirCallersFill) {
+    struct Case {
+        int32_t id;
+        const char* placeholders;
+    };
+    const Case cases[] = {
+        {141, "%s"},   {143, "%s"},  {157, "%s"},  {158, "%s"},  {160, "%s%s"},
+        {555, "%s"},   {558, "%d"},  {560, "%d"},  {791, "%d"},  {1002, "%s%s"},
+        {1040, "%s"},  {1041, "%s"}, {1042, "%s"}, {1141, "%s%d"},
+        {199, ""},     {200, ""},    {712, ""},    {1181, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Placeholders(GetLangTextFor(c.id, kLangEnglish)), c.placeholders) << c.id;
+        EXPECT_EQ(Placeholders(GetLangTextFor(c.id, kLangGerman)), c.placeholders) << c.id;
+    }
+}
+
+TEST(TextTable, AudioFailureMessageReadsAsOneText) {
+    const auto message = [](int32_t lang) {
+        return GetLangTextFor(199, lang) + QStringLiteral("USB Mic") + GetLangTextFor(200, lang) +
+               GetLangTextFor(201, lang) + GetLangTextFor(202, lang);
+    };
+    EXPECT_EQ(Utf8(message(kLangEnglish)),
+              "The audio device \"USB Mic\" is not responding.\r\n\r\n"
+              "The running measurement has been stopped.\r\n\r\n"
+              "Please check the device and its connection. Click Audio Device Setup to select a "
+              "device, or Exit to end the program.");
+    EXPECT_TRUE(message(kLangGerman)
+                    .startsWith(QStringLiteral("Das Audiogerät „USB Mic“ reagiert nicht.\r\n")));
+}
+
+TEST(TextTable, DeviceTextPartsJoinWithTheirOwnBlanks) {
+    // Wave device description: product name, channel, then ", 32Bit".
+    EXPECT_EQ(Utf8(GetLangTextFor(2, kLangEnglish) + QStringLiteral("USB Audio") +
+                   GetLangTextFor(0, kLangEnglish) + QStringLiteral(", 32Bit")),
+              "Audio device: USB Audio left channel, 32Bit");
+    // ASIO description with a reference input.
+    EXPECT_EQ(Utf8(GetLangTextFor(715, kLangGerman) + QStringLiteral(" Fireface") +
+                   GetLangTextFor(4, kLangGerman) + QStringLiteral("AN 1") +
+                   GetLangTextFor(5, kLangGerman) + QStringLiteral("AN 2.")),
+              "ASIO-Gerät: Fireface, Eingang AN 1, Referenzeingang AN 2.");
 }
 
 TEST(DurationText, Examples) {
