@@ -1,0 +1,41 @@
+#include "ui_kit/text_helpers.h"
+
+#include <cmath>
+
+#include "platform/date_time.h"
+
+QString JoinWithBullet(const QString& a, const QString& b) {
+    if (b.isEmpty()) {
+        return a;
+    }
+    if (a.isEmpty()) {
+        return b;
+    }
+    return a + QStringLiteral(" \u2022 ") + b;
+}
+
+QString FoldLineBreaks(const QString& text) {
+    const QString trimmed = platform::Trim(text);
+    QString folded;
+    folded.reserve(trimmed.size());
+    for (qsizetype i = 0; i < trimmed.size(); ++i) {
+        const QChar c = trimmed.at(i);
+        if (c != u'\r' && c != u'\n') {
+            folded.append(c);
+            continue;
+        }
+        // A CR LF or LF CR pair is one line break.
+        const bool pairFollows = i + 1 < trimmed.size() &&
+                                 ((c == u'\r' && trimmed.at(i + 1) == u'\n') ||
+                                  (c == u'\n' && trimmed.at(i + 1) == u'\r'));
+        if (pairFollows) {
+            ++i;
+        }
+        folded.append(u' ');
+    }
+    return folded;
+}
+
+bool IsValidLevel(double x) {
+    return std::isfinite(x) && x >= -100.0 && x <= 100.0;
+}
