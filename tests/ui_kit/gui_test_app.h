@@ -1,0 +1,36 @@
+#pragma once
+// The QApplication of a GUI test executable. It is created before the first
+// test and destroyed after the last one, while Qt's own globals still live:
+// a function-local static application would be destroyed after them at exit
+// and crash there.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+namespace gui_test {
+
+class AppEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { Instance(); }
+    void TearDown() override {
+        delete app_;
+        app_ = nullptr;
+    }
+
+    static QApplication& Instance() {
+        static int argc = 1;
+        static char name[] = "test";
+        static char* argv[] = {name, nullptr};
+        if (app_ == nullptr) app_ = new QApplication(argc, argv);
+        return *app_;
+    }
+
+private:
+    static inline QApplication* app_ = nullptr;
+};
+
+inline ::testing::Environment* const kAppEnvironment = ::testing::AddGlobalTestEnvironment(new AppEnvironment);
+
+inline QApplication& App() { return AppEnvironment::Instance(); }
+
+}  // namespace gui_test
