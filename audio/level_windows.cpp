@@ -1,0 +1,209 @@
+// The level windows of the calculation thread: what happens at the end of
+// each 125 ms block, what a cycle publishes of the windows, and how a reset
+// sets them up.
+//
+// Block energies go into rings of 30001 slots. The index that leaves a
+// window starts one window length "behind" the write index, so the slot that
+// leaves is always the one written exactly one window earlier; until that
+// many blocks exist, zeroed slots leave and the sums grow from 0. Every
+// window divides by its full length, also while it fills: a sliding window
+// rises from 0, and a fixed interval's Leq grows towards the interval's value
+// while curLeqFactor tells how much of it is filled.
+#include <algorithm>
+#include <cstdlib>
+
+#include "audio/calculation_thread.h"
+#include "audio/level_results.h"
+#include "ui_kit/notifications.h"
+#include "ui_kit/services/clock.h"
+
+namespace {
+
+constexpr double kBlocksIn120Min = 57600.0;
+constexpr int64_t kMsPerSecond = 1000;
+constexpr int64_t kMsPerMinute = 60 * kMsPerSecond;
+
+int32_t NextRingIndex(int32_t index, int32_t lastIndex) { return index >= lastIndex ? 0 : index + 1; }
+
+// Milliseconds of a date-time on the straight millisecond line, cut down to
+// the whole unit.
+int64_t FloorTo(int64_t ms, int64_t unit) {
+    const int64_t rest = ms % unit;
+    return rest < 0 ? ms - rest - unit : ms - rest;
+}
+
+int64_t PositiveModulo(int64_t value, int64_t modulus) {
+    const int64_t rest = value % modulus;
+    return rest < 0 ? rest + modulus : rest;
+}
+
+// Steps from position to the next multiple of step that lies strictly after it.
+int64_t StepsToNextMultiple(int64_t position, int64_t step) { return (position / step + 1) * step - position; }
+
+}  // namespace
+
+void TCalcer::BlockEnd() {
+    aLeq1[leqIndex] = leqLatch1;
+    if (leqSamples < 0) {
+        leqLatch = leqLatch - aLeq1[leqRemove] + leqLatch1;
+        leqRemove = NextRingIndex(leqRemove, maxLeqIndex);
+    } else {
+        leqLatch += leqLatch1;
+    }
+    if (leqSamplesAktuell < std::abs(leqSamples)) {
+        ++leqSamplesAktuell;
+    }
+    if (doTwo) {
+        aLeq2[leqIndex] = leqLatch2;
+    }
+    aLeqK[leqIndex] = leqKLatch1;
+    leqKLatch = leqKLatch + aLeqK[leqIndex] - aLeqK[leqKRemove];
+    if (doTwo) {
+        // Channel 2 has no short-term weighting of its own: its short-term
+        // energy is its Leq-weighted block energy over the short-term window.
+        leqKLatch2 = leqKLatch2 + leqLatch2 - aLeq2[leqKRemove];
+    }
+    if (leqKSamplesAktuell < leqKSamples) {
+        ++leqKSamplesAktuell;
+    }
+    leqKRemove = NextRingIndex(leqKRemove, maxLeqIndex);
+    leqIndex = NextRingIndex(leqIndex, maxLeqIndex);
+    leq120Latch += leqLatch1;
+    if (leqFullSamples > 0) {
+        leqFullLatch = leqFullLatch / (leqFullSamples + 1) * leqFullSamples;
+        ++leqFullSamples;
+        leqFullLatch = leqFullLatch + leqLatch1 / leqFullSamples;
+    } else {
+        leqFullLatch = leqLatch1;
+        leqFullSamples = 1;
+    }
+    leqLatch1 = 0.0;
+    leqLatch2 = 0.0;
+    leqKLatch1 = 0.0;
+    leq125Index = 0;
+}
+
+void TCalcer::PublishWindowValues() {
+    if (leqKSamples > 0) {
+        curLeqK1 = leqKLatch / leqKSamples;
+        curLeqK2 = leqKLatch2 / leqKSamples;
+    } else {
+        curLeqK1 = 0.0;
+        curLeqK2 = 0.0;
+    }
+    leqKBlocksDone = leqKSamplesAktuell;
+    curLeq120 = leq120Latch / kBlocksIn120Min;
+    if (leqFullSamples > 0) {
+        curLeqFull = leqFullLatch;
+    }
+    if (IsLeqFull) {
+        curLeq = curLeqFull;
+        curLeqFactor = 1.0;
+    } else if (leqSamples != 0) {
+        curLeq = leqLatch / std::abs(leqSamples);
+        curLeqFactor = std::abs(static_cast<double>(leqSamplesAktuell) / leqSamples);
+    } else {
+        curLeq = 0.0;
+        curLeqFactor = 0.0;
+    }
+    leqBlocksDone = leqSamplesAktuell;
+}
+
+void TCalcer::ResetLevelWindows(const Setup& setup, platform::TDateTime resetUtc) {
+    std::fill(aLeq1.begin(), aLeq1.end(), 0.0);
+    std::fill(aLeq2.begin(), aLeq2.end(), 0.0);
+    std::fill(aLeqK.begin(), aLeqK.end(), 0.0);
+    maxLeqIndex = kBlockRingSlots - 1;
+    leqIndex = 0;
+    leq125Index = 0;
+    leqLatch = 0.0;
+    leqKLatch = 0.0;
+    // The block that was running belongs to the samples before the reset,
+    // which are never processed: none of its energy may reach the first block.
+    leqLatch1 = 0.0;
+    leqLatch2 = 0.0;
+    leqSamples = setup.leqBlocks;
+    IsLeqFull = leqSamples == -2;
+    leqWindowBlocks = std::abs(leqSamples);
+    Saveblock.start = UtcToLocal(resetUtc);
+    if (leqSamples < 0) {
+        StartSlidingLeq(resetUtc, setup.plannedMinutes);
+    } else {
+        StartLeqBlocks(resetUtc);
+    }
+    saveCount = 0;
+    leqSamplesAktuell = 0;
+    curLeq = 0.0;
+    curLeqFactor = 0.0;
+    leqBlocksDone = 0;
+    StartLeqKWindow(setup.leqKBlocks);
+    curLeqK1 = 0.0;
+    curLeqK2 = 0.0;
+    leqKBlocksDone = 0;
+    leq120Latch = 0.0;
+    curLeq120 = 0.0;
+    leqFullLatch = 0.0;
+    leqFullSamples = 0;
+    curLeqFull = 0.0;
+}
+
+void TCalcer::StartSlidingLeq(platform::TDateTime resetUtc, int32_t plannedMinutes) {
+    leqRemove = maxLeqIndex - std::abs(leqSamples) + 1;
+    stopZeit = plannedMinutes > 0
+                   ? platform::MsToDateTime(platform::DateTimeToMs(resetUtc) + plannedMinutes * kMsPerMinute)
+                   : 0.0;
+    isLeqBlock = false;
+}
+
+// The first interval ends at the next minute that is a multiple of the
+// interval length counted from the start of the current UTC hour, always
+// after the reset; every later one is exactly that long.
+void TCalcer::StartLeqBlocks(platform::TDateTime resetUtc) {
+    stopZeit = 0.0;
+    Saveblock.id = 1;
+    Saveblock.valDif = 0;
+    Saveblock.dBCMax = 0.0;
+    Saveblock.currentCount = 0;
+    Saveblock.PeakHighTime = 0.0;
+    Saveblock.leqK = 0.0;
+    Saveblock.LeqKHighTime = 0.0;
+    Saveblock.leq = 0.0;
+    Saveblock.LeqHighTime = 0.0;
+    Saveblock.clipCount = 0;
+    leqRemove = 0;
+    leqKRemove = 0;
+    const int64_t wholeMinute = FloorTo(platform::DateTimeToMs(resetUtc), kMsPerMinute);
+    blockStepMin = leqSamples / 8 / 60;
+    const int64_t minuteOfHour = PositiveModulo(wholeMinute / kMsPerMinute, 60);
+    const int64_t firstEnd = wholeMinute + StepsToNextMultiple(minuteOfHour, blockStepMin) * kMsPerMinute;
+    nextBlockTimeUtc = platform::MsToDateTime(firstEnd);
+    Saveblock.next = UtcToLocal(nextBlockTimeUtc);
+    isLeqBlock = true;
+    notifier_->Post(kNotifyBlockClosed, 0);
+}
+
+void TCalcer::StartLeqKWindow(int32_t leqKBlocks) {
+    leqKLatch1 = 0.0;
+    leqKLatch2 = 0.0;
+    leqKSamples = leqKBlocks;
+    leqKRemove = maxLeqIndex - leqKSamples + 1;
+    leqKSamplesAktuell = 0;
+}
+
+// The first record closes at the next multiple of the interval (seconds
+// within the minute, or minutes within the UTC hour), strictly after the
+// reset; later ones follow on the same grid.
+void TCalcer::AlignSaveTime(platform::TDateTime resetUtc) {
+    const int64_t wholeSecond = FloorTo(platform::DateTimeToMs(resetUtc), kMsPerSecond);
+    int64_t due = wholeSecond;
+    if (saveIntervalSec >= 60) {
+        const int64_t stepMinutes = saveIntervalSec / 60;
+        const int64_t wholeMinute = FloorTo(wholeSecond, kMsPerMinute);
+        const int64_t minuteOfHour = PositiveModulo(wholeMinute / kMsPerMinute, 60);
+        due = wholeMinute + StepsToNextMultiple(minuteOfHour, stepMinutes) * kMsPerMinute;
+    } else {
+        const int64_t secondOfMinute = PositiveModulo(wholeSecond / kMsPerSecond, 60);
+        due = wholeSecond + StepsToNextMultiple(secondOfMinute, saveIntervalSec) * kMsPerSecond;
+    }
+    nextSaveTime = platform::MsToDateTime(due);
+}

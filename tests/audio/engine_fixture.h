@@ -1,0 +1,214 @@
+#pragma once
+// What the level-engine tests share: a main window that answers the
+// calculation's set-up, a notifier that records what the engine posts, an
+// input producer that follows the sample-ring protocol, and sine sources.
+#include <gtest/gtest.h>
+
+#include <QRectF>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <numbers>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "audio/calculation_thread.h"
+#include "audio/level_results.h"
+#include "audio/value_reader.h"
+#include "platform/date_time.h"
+#include "ui_kit/notifications.h"
+#include "ui_kit/services/clock.h"
+#include "ui_kit/services/main_window_services.h"
+#include "ui_kit/shared_state.h"
+
+namespace engine_test {
+
+// The set-up the calculation reads through the main window's getters.
+struct CalcSettings {
+    double korr[3] = {120.0, 120.0, 120.0};
+    int32_t peakSamples = 6000;
+    int32_t leqKBlocks = 8;
+    int32_t leqBlocks = -8;
+    int32_t filter[3] = {1, 1, 2};  // Leq, short-term Leq, peak
+    int32_t saveIntervalSec = 10;
+    int32_t plannedMinutes = 0;
+};
+
+class FakeMainWindow : public MainWindowServices {
+public:
+    CalcSettings settings;
+    std::function<void()> onSetupRead;  // runs inside GetPeakSamples, may throw
+
+    MainWindowFields& Fields() override { return fields_; }
+    double GetKorr(int32_t q) override { return q >= 0 && q <= 2 ? settings.korr[q] : -1.0; }
+    int32_t GetPeakSamples() override {
+        if (onSetupRead) {
+            onSetupRead();
+        }
+        return settings.peakSamples;
+    }
+    int32_t GetSamplesLeqKurz() override { return settings.leqKBlocks; }
+    int32_t GetLeqSamples() override { return settings.leqBlocks; }
+    int32_t GetFilter(int32_t q) override { return q >= 0 && q <= 2 ? settings.filter[q] : 4; }
+    int32_t GetSaveIntervalSec() override { return settings.saveIntervalSec; }
+    int32_t GetMessDauerMin() override { return settings.plannedMinutes; }
+    bool GetMessungLaeuft() override { return false; }
+    double GetCPeak() override { return 0.0; }
+    QString GetTreeBasePath() override { return {}; }
+    QString GetUserPath() override { return {}; }
+    int64_t getVersionID() override { return 0; }
+    void UpdateIt() override {}
+    QWidget* MainForm() override { return nullptr; }
+    void DrawSvgIcon(QPainter&, int32_t, const QRectF&) override {}
+    void AddEventMessage(const QString&, bool, bool) override {}
+    void UpdateVuLayout() override {}
+    void DrawVuLabels() override {}
+    void StopFindPeak() override {}
+    void CloseInfoWindow() override {}
+    void InfoAnswer(int32_t) override {}
+    void HideRunten() override {}
+    void ShowRunten() override {}
+    void SetDisplayColors(int32_t, bool) override {}
+    void ApplyLanguage(int32_t, bool) override {}
+    void StopRecording() override {}
+    void DisableIoWatch() override {}
+
+private:
+    MainWindowFields fields_;
+};
+
+struct Posted {
+    uintptr_t code;
+    intptr_t argument;
+    bool always;
+    bool operator==(const Posted&) const = default;
+};
+
+inline void PrintTo(const Posted& p, std::ostream* os) {
+    *os << "{" << p.code << ", " << p.argument << (p.always ? ", always}" : "}");
+}
+
+// Records every post; safe to use from the calculation thread.
+class RecordingNotifier : public CalcNotifier {
+public:
+    void Post(uintptr_t code, intptr_t argument) override { Add({code, argument, false}); }
+    void PostAlways(uintptr_t code, intptr_t argument) override { Add({code, argument, true}); }
+
+    std::vector<Posted> Take() {
+        std::lock_guard guard(lock_);
+        return std::exchange(posted_, {});
+    }
+    int Count(uintptr_t code) {
+        std::lock_guard guard(lock_);
+        int n = 0;
+        for (const Posted& p : posted_) {
+            n += p.code == code ? 1 : 0;
+        }
+        return n;
+    }
+    // Waits until at least count posts of code arrived; false on time-out.
+    bool WaitFor(uintptr_t code, int count, int timeoutMs) {
+        std::unique_lock guard(lock_);
+        return changed_.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] {
+            int n = 0;
+            for (const Posted& p : posted_) {
+                n += p.code == code ? 1 : 0;
+            }
+            return n >= count;
+        });
+    }
+
+private:
+    void Add(Posted p) {
+        {
+            std::lock_guard guard(lock_);
+            posted_.push_back(p);
+        }
+        changed_.notify_all();
+    }
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::vector<Posted> posted_;
+};
+
+// An input back-end as the ring protocol has it: store the block, then
+// publish the position.
+inline void WriteFrames(const std::vector<double>& ch1, const std::vector<double>& ch2) {
+    int32_t pos = ringWritePos.load(std::memory_order_acquire);
+    for (size_t i = 0; i < ch1.size(); ++i) {
+        sampleRing1[pos] = ch1[i];
+        sampleRing2[pos] = ch2.empty() ? 0.0 : ch2[i];
+        pos = NextRingSlot(pos, kSampleRingSize);
+    }
+    ringWritePos.store(pos, std::memory_order_release);
+}
+
+inline void WriteFrames(const std::vector<double>& ch1) { WriteFrames(ch1, {}); }
+
+// A sine that continues where the previous piece ended.
+class SineSource {
+public:
+    SineSource(double frequency, double amplitude) : frequency_(frequency), amplitude_(amplitude) {}
+    std::vector<double> Next(int32_t count) {
+        std::vector<double> out(count);
+        for (double& v : out) {
+            v = amplitude_ * std::sin(2.0 * std::numbers::pi * frequency_ * static_cast<double>(n_++) / 48000.0);
+        }
+        return out;
+    }
+
+private:
+    double frequency_;
+    double amplitude_;
+    int64_t n_ = 0;
+};
+
+// Registers the fake main window, sizes the rings, freezes the corrected
+// clock and provides a value reader, as the main window would before the
+// calculation runs; undoes all of it afterwards.
+class EngineFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        AllocateSampleRings();
+        recRing.Reset();
+        inputAssign.store(1);
+        RegisterMainWindowServices(&main);
+        wertCreate.store(&reader);
+        utcNow = platform::EncodeDateTime(2024, 5, 6, 10, 7, 12, 400);
+        SetClockSourceForTests([this] { return utcNow.load(); });
+    }
+    void TearDown() override {
+        SetClockSourceForTests(nullptr);
+        wertCreate.store(nullptr);
+        RegisterMainWindowServices(nullptr);
+        inputAssign.store(1);
+    }
+
+    // Advances the frozen clock by one 25 ms cycle and runs the cycle.
+    void Cycle(TCalcer& calc) {
+        utcNow.store(platform::MsToDateTime(platform::DateTimeToMs(utcNow.load()) + 25));
+        calc.RunCycle();
+    }
+
+    // Feeds count frames of channel 1 (and channel 2) in cycles of perCycle.
+    void Feed(TCalcer& calc, SineSource& ch1, int32_t count, int32_t perCycle = 1200, SineSource* ch2 = nullptr) {
+        for (int32_t done = 0; done < count; done += perCycle) {
+            const int32_t n = std::min(perCycle, count - done);
+            WriteFrames(ch1.Next(n), ch2 ? ch2->Next(n) : std::vector<double>{});
+            Cycle(calc);
+        }
+    }
+
+    FakeMainWindow main;
+    RecordingNotifier posts;
+    TWertCreate reader;
+    std::atomic<platform::TDateTime> utcNow{0.0};
+};
+
+}  // namespace engine_test
