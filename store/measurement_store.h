@@ -18,6 +18,7 @@
 // changes nothing. The only exceptions are the range errors noted at
 // SetWarnLeqK, GetWarnLeqK and GetMaxLeqK, and std::overflow_error or
 // std::bad_alloc when a list cannot grow; the lock is released on every path.
+#include <QChar>
 #include <QString>
 
 #include <atomic>
@@ -28,6 +29,8 @@
 #include "platform/sync.h"
 #include "store/header_words.h"
 #include "store/measurement_records.h"
+
+class QIODevice;
 
 // The weightings used by the three quantities, and what the protocol needs
 // to know about them.
@@ -343,6 +346,57 @@ public:
     // Mask of the weightings (1 A, 2 C, 4 Z) measured at location n (1 to 3).
     int32_t GetKorrPattern(int32_t n) const;
 
+    // --- measurement file (store/measurement_file.cpp) ------------------------
+
+    // Writes the store to fn as a version-14 measurement file, enciphered when
+    // pw has two or more characters (used exactly as passed). Sets Version,
+    // NumBlock, NumWerte and DataSize and, outside interval mode, empties the
+    // block list. False when the image could not be built (fn untouched);
+    // throws FileWriteError (store/measurement_file.h) when fn cannot be written.
+    bool SaveToFile(const QString& fn, const QString& pw);
+    // loadMode 1 everything, 2 header only without the password prompt, 3
+    // header only with it. Answers 0 loaded, 1 failed, 2 cancelled. A failed
+    // or cancelled load leaves the store as it was (a missing file gives the
+    // default header); why (when given) tells what was wrong with the file.
+    int32_t LoadFromFile(const QString& fn, int32_t loadMode, QString* why = nullptr);
+    // Saves under the store's own file name; lockFile marks the file read-only.
+    void EndMessung(const QString& pw, bool lockFile);
+    // The 29 header texts in file order; answers the bytes written, -1 when
+    // the device refused a write.
+    int32_t WriteHeaderStrings(QIODevice& stream) const;
+    // Reads the 29 texts in file order into header; false when one is
+    // damaged or missing (the texts read so far are assigned).
+    static bool ReadHeaderStrings(QIODevice& stream, TsaveItHeader13& header);
+    // Block index in the file's block form; false for a bad index or a refused write.
+    bool WriteBlock(int32_t index, QIODevice& stream) const;
+    // Reads a file of another format version (the whole file in stream) into
+    // this store: 0 read, 1 not. The loader calls it on a scratch store only.
+    int32_t ReadOldFormat(QIODevice& stream, int32_t loadMode, int32_t version);
+
+    // --- CSV and text export (store/csv_export.cpp) -----------------------------
+
+    // One line per stored value: date, time, the chosen levels (peak,
+    // short-term Leq, Leq) and the clip count. Asks before it replaces an
+    // existing file; throws FileWriteError when the file cannot be written.
+    void SaveAsCSV(const QString& Datei, QChar Trenner, QChar DezimalPunkt, bool UseHeader, bool wLeq, bool wLeqK,
+                   bool wPeak) const;
+    // Appends a one-line summary of the newest value (1 to 100 values stored);
+    // throws FileWriteError when the file cannot be written.
+    void WriteToText(const QString& fn) const;
+    // The stored value whose save slot covers zeit; false when there is none.
+    bool GetValueAtTime(TSaveIT6& Wert, platform::TDateTime zeit) const;
+
+    // --- crash backups (store/crash_backups.cpp) --------------------------------
+
+    // Empties the lists, resets the backup bookkeeping and writes the header
+    // and text backups into folder. False when a backup file could not be
+    // written or an old one removed.
+    bool InitMessung(const QString& folder);
+    // Brings the backup files up to date: values and blocks when saveBlock is
+    // set, the header when it changed. True when a value or the header was
+    // written and nothing failed.
+    bool SecSave(bool saveBlock);
+
     // --- crash-backup bookkeeping --------------------------------------------
 
     // True when the header changed since it was last backed up: set by the
@@ -372,6 +426,15 @@ private:
     int32_t AppendBlockLocked(const TBlockDaten8& Daten);
     TSaveIT6 WertLocked(int32_t id) const;
 
+    // Measurement file: the version-14 reader fills a scratch store, which
+    // replaces this store's content only when the whole file was read.
+    bool ReadVersion14(QIODevice& stream, int32_t loadMode, QString& why);
+    void AdoptContent(TDaten& loaded);
+    // Crash backups, one file kind each.
+    bool BackupWerte(bool& wrote);
+    bool BackupBlocks();
+    bool BackupHeader(bool& wrote);
+
     TsaveItHeader13 DatenLatch;
     QString BUP;  // folder of the crash-backup files; empty until a measurement starts
     int32_t status = kStoreEmpty;
@@ -388,7 +451,7 @@ private:
     int32_t datenSaveId = 1;
     std::atomic<bool> saveDaten{false};
     int32_t firstWertToSave[2] = {0, 0};  // per values backup file, the first value it lacks
-    int32_t lastSavedBlock = -1;
+    int32_t lastSavedBlock[2] = {-1, -1};  // per block backup file, the last block it holds
     bool noData = false;  // the last load read the header only
     mutable platform::MrewLock DataSync;
 };
