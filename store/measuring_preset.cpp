@@ -65,3 +65,5 @@ QString PresetEntryInfo(const TVTPreset& preset, int32_t entry) {
         return QStringLiteral("Invalid Preset: ") + QString::number(entry);
     }
 }
+
+TVTPreset curPreset;

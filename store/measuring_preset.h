@@ -74,3 +74,7 @@ TVTPreset OwnCopy(const TVTPreset& preset);
 // preset in the current language, such as "LAeq30min (Fixed)", "LAeq10s" or
 // "LCpeak"; any other number gives "Invalid Preset: " and the number.
 QString PresetEntryInfo(const TVTPreset& preset, int32_t entry);
+
+// The program-wide copy of the current measuring preset, refreshed from the
+// preset handler whenever settings are applied; main thread only.
+extern TVTPreset curPreset;
