@@ -27,6 +27,7 @@
 
 #include "audio/calculation_thread.h"
 #include "audio/value_reader.h"
+#include "support/fake_main_window.h"
 #include "ui_kit/services/main_window_services.h"
 #include "ui_kit/shared_state.h"
 
@@ -36,40 +37,10 @@ constexpr double kRate = 48000.0;
 
 // The default preset's set-up: Leq and short-term Leq A-weighted, peak C,
 // Leq over 30 min sliding, short-term Leq over 10 s, fast peak window.
-class BenchMainWindow : public MainWindowServices {
-public:
-    MainWindowFields& Fields() override { return fields_; }
-    double GetKorr(int32_t q) override { return q >= 0 && q <= 2 ? 120.0 : -1.0; }
-    int32_t GetPeakSamples() override { return 6000; }
-    int32_t GetSamplesLeqKurz() override { return 80; }
-    int32_t GetLeqSamples() override { return -14400; }
-    int32_t GetFilter(int32_t q) override { return q == 2 ? 2 : 1; }
-    int32_t GetSaveIntervalSec() override { return 10; }
-    int32_t GetMessDauerMin() override { return 0; }
-    bool GetMessungLaeuft() override { return false; }
-    double GetCPeak() override { return 0.0; }
-    QString GetTreeBasePath() override { return {}; }
-    QString GetUserPath() override { return {}; }
-    int64_t getVersionID() override { return 0; }
-    void UpdateIt() override {}
-    QWidget* MainForm() override { return nullptr; }
-    void DrawSvgIcon(QPainter&, int32_t, const QRectF&) override {}
-    void AddEventMessage(const QString&, bool, bool) override {}
-    void UpdateVuLayout() override {}
-    void DrawVuLabels() override {}
-    void StopFindPeak() override {}
-    void CloseInfoWindow() override {}
-    void InfoAnswer(int32_t) override {}
-    void HideRunten() override {}
-    void ShowRunten() override {}
-    void SetDisplayColors(int32_t, bool) override {}
-    void ApplyLanguage(int32_t, bool) override {}
-    void StopRecording() override {}
-    void DisableIoWatch() override {}
-
-private:
-    MainWindowFields fields_;
-};
+void UseDefaultPreset(test_support::FakeMainWindow& main) {
+    main.settings.leqKBlocks = 80;
+    main.settings.leqBlocks = -14400;
+}
 
 class SilentNotifier : public CalcNotifier {
 public:
@@ -114,7 +85,8 @@ void BM_VeltaroEngine(benchmark::State& state) {
     FlushDenormals();
     FillRings();
     inputAssign.store(channels == 2 ? 3 : 1);
-    BenchMainWindow main;
+    test_support::FakeMainWindow main;
+    UseDefaultPreset(main);
     RegisterMainWindowServices(&main);
     TWertCreate reader;
     wertCreate.store(&reader);

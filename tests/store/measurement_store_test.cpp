@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/fake_main_window.h"
+
 #include <QPainter>
 #include <QRectF>
 
@@ -141,43 +143,10 @@ TEST_F(StoreTest, InitValuesResetsButKeepsRegulationLimitTextAndSettings) {
     EXPECT_EQ(+s.GetWert(0).id, -1);
 }
 
-class VersionedMainWindow : public MainWindowServices {
-public:
-    MainWindowFields& Fields() override { return fields_; }
-    double GetKorr(int32_t) override { return -1.0; }
-    int32_t GetPeakSamples() override { return 1680; }
-    int32_t GetSamplesLeqKurz() override { return 80; }
-    int32_t GetLeqSamples() override { return 14400; }
-    int32_t GetFilter(int32_t) override { return 4; }
-    int32_t GetSaveIntervalSec() override { return 10; }
-    int32_t GetMessDauerMin() override { return 0; }
-    bool GetMessungLaeuft() override { return false; }
-    double GetCPeak() override { return 0.0; }
-    QString GetTreeBasePath() override { return {}; }
-    QString GetUserPath() override { return {}; }
-    int64_t getVersionID() override { return (int64_t{2026} << 32) | 7; }
-    void UpdateIt() override {}
-    QWidget* MainForm() override { return nullptr; }
-    void DrawSvgIcon(QPainter&, int32_t, const QRectF&) override {}
-    void AddEventMessage(const QString&, bool, bool) override {}
-    void UpdateVuLayout() override {}
-    void DrawVuLabels() override {}
-    void StopFindPeak() override {}
-    void CloseInfoWindow() override {}
-    void InfoAnswer(int32_t) override {}
-    void HideRunten() override {}
-    void ShowRunten() override {}
-    void SetDisplayColors(int32_t, bool) override {}
-    void ApplyLanguage(int32_t, bool) override {}
-    void StopRecording() override {}
-    void DisableIoWatch() override {}
-
-private:
-    MainWindowFields fields_;
-};
 
 TEST_F(StoreTest, InitValuesStampsTheRunningProgramVersion) {
-    VersionedMainWindow main;
+    test_support::FakeMainWindow main;
+    main.versionId = (int64_t{2026} << 32) | 7;
     RegisterMainWindowServices(&main);
     TDaten s;
     RegisterMainWindowServices(nullptr);
