@@ -162,19 +162,25 @@ void TCalcer::RunCycle() {
     if (resetRequest.exchange(false, std::memory_order_acq_rel)) {
         InitCalculation();
         leqSamplesAktuell = 0;
+        rememberedStates_ = {-1, -1, -1};
         return;
     }
-    if (!validSetup.load(std::memory_order_relaxed)) {
-        return;
-    }
-    const int32_t n = NewSampleCount();
-    if (n <= 0) {
-        return;
-    }
+    // Taken once: a stop that arrives during the cycle belongs to the next one,
+    // so a stop is never signalled before its block and record are closed.
+    const bool stopping = stopRec.exchange(false, std::memory_order_acq_rel);
     CycleEvents events;
-    ProcessSamples(n, events);
-    PublishCycle(events);
-    if (stopRec.exchange(false, std::memory_order_acq_rel)) {
+    if (validSetup.load(std::memory_order_relaxed)) {
+        const int32_t n = NewSampleCount();
+        if (n > 0) {
+            ProcessSamples(n, events);
+            PublishCycle(events, stopping);
+        } else if (stopping) {
+            // Without input (input off, device lost) the stop must still end
+            // the measurement with its own last block and record.
+            CloseOnStopWithoutSamples(events);
+        }
+    }
+    if (stopping) {
         calcStoppedEvent.Set();
     }
     PostCycleNotifications(events);
@@ -197,6 +203,7 @@ TCalcer::Setup TCalcer::ReadSetup() {
     setup.plannedMinutes = mw.GetMessDauerMin();
     setup.leqKBlocks = mw.GetSamplesLeqKurz();
     setup.saveInterval = mw.GetSaveIntervalSec();
+    ReadStoreLevels(setup);
     return setup;
 }
 
@@ -204,7 +211,8 @@ TCalcer::Setup TCalcer::ReadSetup() {
 // interval under one minute cannot be aligned to the clock, and an offset
 // that is no number would turn every level into one.
 bool TCalcer::IsUsableSetup(const Setup& setup) {
-    if (!std::isfinite(setup.leqOffset) || !std::isfinite(setup.leqKOffset)) {
+    if (!std::isfinite(setup.leqOffset) || !std::isfinite(setup.leqKOffset) ||
+        (setup.haveStore && !std::isfinite(setup.peakOffset))) {
         return false;
     }
     if (setup.peakSamples < 1 || setup.peakSamples > kPeakRingSlots) {
@@ -241,6 +249,7 @@ void TCalcer::InitCalculation() {
     ResetRmsPath();
     ResetLevelWindows(setup, resetUtc);
     CreateWeightingFilters();
+    SetThresholds(setup);
     saveIntervalSec = std::max(1, setup.saveInterval);
     saveData = TSaveIT6{};
     lastSaveRecord = TSaveIT6{};
@@ -248,6 +257,8 @@ void TCalcer::InitCalculation() {
     const int32_t writePos = ringWritePos.load(std::memory_order_acquire);
     lastReadPos = writePos >= 0 && writePos < kSampleRingSize ? writePos : 0;
     peakFaktorImpulse = std::exp(-1.0 / 12.0);
+    isK = false;
+    isKorr = false;
     if (TWertCreate* reader = wertCreate.load()) {
         reader->ResetWerteCreate();
     }
@@ -256,6 +267,8 @@ void TCalcer::InitCalculation() {
 
 void TCalcer::RefuseSetup() {
     validSetup.store(false, std::memory_order_relaxed);
+    isK = false;
+    isKorr = false;
     ClearPublishedLevels();
     if (TWertCreate* reader = wertCreate.load()) {
         reader->ResetWerteCreate();
@@ -350,6 +363,9 @@ void TCalcer::ProcessSamples(int32_t n, CycleEvents& events) {
             CopyIntoRecordingRing(count, recordingFailureReported);
         }
         WeightInput(count);
+        if (isKorr) {
+            AccumulateCorrectionSums(count);
+        }
         AccumulateSamples(SelectWeightings(), count, events);
         done += count;
     }
@@ -507,11 +523,31 @@ void TCalcer::AccumulateRun(const Signals& paths, int32_t count) {
     leqLatch1 = latches[0], leqLatch2 = latch2, leqKLatch1 = latches[1];
 }
 
-void TCalcer::PublishCycle(CycleEvents& events) {
+void TCalcer::PublishCycle(CycleEvents& events, bool stopping) {
     std::lock_guard guard(valueLock);
+    PublishCorrectionSums();
     PublishRmsAmplitudes();
     UpdatePeakHolds();
     PublishWindowValues();
+    const CycleTime time = ReadCycleTime();
+    UpdateMaxima(time.local, events);
+    UpdateLimitStates();
+    CloseLeqBlock(time, stopping, events);
+    UpdateSaveRecord(time, stopping, events);
+}
+
+void TCalcer::CloseOnStopWithoutSamples(CycleEvents& events) {
+    std::lock_guard guard(valueLock);
+    const CycleTime time = ReadCycleTime();
+    CloseLeqBlock(time, true, events);
+    CloseSaveRecord(time, events);
+}
+
+TCalcer::CycleTime TCalcer::ReadCycleTime() {
+    CycleTime time;
+    time.utc = CorrectedUtcNow();
+    time.local = CorrectedNow();
+    return time;
 }
 
 void TCalcer::PublishRmsAmplitudes() {

@@ -2,9 +2,10 @@
 // The calculation thread: every 25 ms it takes the samples that the input
 // wrote into the sample rings since its last visit, weights them, and turns
 // them into peak-window sums, fast and slow RMS sums, 125 ms block energies
-// and the level windows built on them. It copies its unweighted input into
-// the recording ring and publishes its results behind the value lock
-// (level_results.h), where the value reader takes them.
+// and the level windows built on them; from those, the limit states, the
+// maxima, the clock-aligned Leq blocks and the save records. It copies its
+// unweighted input into the recording ring and publishes its results behind
+// the value lock (level_results.h), where the value reader takes them.
 //
 // The thread itself only waits for its clock-aligned timer and calls
 // RunCycle; everything else happens in the cycle, which a test can drive
@@ -14,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "audio/level_math.h"
@@ -62,9 +64,29 @@ public:
 
     // The next cycle resets the whole calculation and processes no samples.
     void ResetCalculation();
-    // The next cycle with new samples finishes the running save interval and
-    // then signals calcStoppedEvent.
+    // The next cycle that is not a reset, with or without new samples,
+    // publishes the unfinished Leq interval in lastBlock (the interval keeps
+    // running), closes the running save record and then signals
+    // calcStoppedEvent. While the engine is idle the stop is answered with
+    // nothing to close.
     void StopIt();
+
+    // When the Leq first went above its limit in the running Leq block; 0
+    // while it has not. Safe from any thread.
+    platform::TDateTime GetLeqHighTime() const;
+
+    // Correction sums: the mean squares of the A-weighted, C-weighted and
+    // unweighted input over a stretch chosen by the caller, whatever the
+    // preset's weightings. Accumulation starts with the cycle after the one
+    // that sees the request, from 0. Results are RMS amplitudes (full scale
+    // 1.0), all 0 while no sample is counted.
+    void StartGetKorr();
+    // Ends the accumulation; the published values stay until the next start.
+    void StopGetKorr(double& valA, double& valC, double& valF);
+    // The calculation input's values so far; true when all three are above 0.
+    bool GetKorrVal(double& valA, double& valC, double& valZ) const;
+    // The same for channel 2 (0 unless both inputs are calculated).
+    void GetKorrVgl(double& valA, double& valC, double& valF) const;
 
     // One round of the calculation, as the timer runs it every 25 ms.
     void RunCycle();
@@ -91,6 +113,19 @@ private:
         int32_t leqKBlocks = 0;
         int32_t saveInterval = 0;
         int32_t plannedMinutes = 0;
+        // Limit and warning level in dB per quantity ([0] Leq, [1] short-term
+        // Leq, [2] peak), as the default store has them; only with a store. A
+        // level that cannot be read leaves its threshold as it was.
+        bool haveStore = false;
+        std::array<std::optional<double>, 3> limitDb;
+        std::array<std::optional<double>, 3> warnDb;
+        double peakOffset = 0.0;
+    };
+
+    // The corrected clock as one cycle reads it.
+    struct CycleTime {
+        platform::TDateTime local = 0.0;
+        platform::TDateTime utc = 0.0;
     };
 
     // The signal each path uses in one piece of the cycle's input.
@@ -124,6 +159,8 @@ private:
     void StartLeqBlocks(platform::TDateTime resetUtc);
     void StartLeqKWindow(int32_t leqKBlocks);
     void AlignSaveTime(platform::TDateTime resetUtc);
+    static void ReadStoreLevels(Setup& setup);
+    void SetThresholds(const Setup& setup);
     void ClearPublishedLevels();
     void CreateWeightingFilters();
     void ResetMax();
@@ -140,11 +177,22 @@ private:
     void AccumulateRun(const Signals& paths, int32_t count);
     int32_t RunLengthWithoutWrap(int32_t remaining) const;
     void AdvanceRingIndexes(int32_t count);
+    void AccumulateCorrectionSums(int32_t count);
     void BlockEnd();
-    void PublishCycle(CycleEvents& events);
+    void PublishCycle(CycleEvents& events, bool stopping);
+    void CloseOnStopWithoutSamples(CycleEvents& events);
+    static CycleTime ReadCycleTime();
+    void PublishCorrectionSums();
     void PublishRmsAmplitudes();
     void UpdatePeakHolds();
     void PublishWindowValues();
+    void UpdateMaxima(platform::TDateTime now, CycleEvents& events);
+    void UpdateLimitStates();
+    void UpdateLimitState(int32_t quantity, double value, double warn, double limit);
+    void CloseLeqBlock(const CycleTime& time, bool stopping, CycleEvents& events);
+    void StartNextLeqBlock(const CycleTime& time, CycleEvents& events);
+    void UpdateSaveRecord(const CycleTime& time, bool stopping, CycleEvents& events);
+    void CloseSaveRecord(const CycleTime& time, CycleEvents& events);
     void PostCycleNotifications(const CycleEvents& events);
 
     CalcNotifier* notifier_;
@@ -214,11 +262,38 @@ private:
     TBlockDaten8 Saveblock;
     int32_t blockStepMin = 0;
     std::atomic<bool> stopRec{false};
+    double leqLimit = 0.0;
+    double peakLimit = 0.0;
+    double peakWarn = 0.0;
+    double leqWarn = 0.0;
+    double leqKWarn = 0.0;
+    double leqKLimit = 0.0;
     platform::TDateTime stopZeit = 0.0;
     double oldPeakVal = 0.0;
     double peakFaktorImpulse = 0.0;
     int32_t blockCount = 0;
+    int32_t BlockCountSoll = 0;
+    // Running correction sums, touched by the calculation thread alone; 64-bit
+    // counts, so a comparison left running cannot overflow them.
+    double korrLA = 0.0, korrLC = 0.0, korrLZ = 0.0;
+    double korrLVA = 0.0, korrLVC = 0.0, korrLVZ = 0.0;
+    int64_t korrCount = 0;
+    bool isKorr = false;
+    // Published copies and the request, guarded by valueLock.
+    double kLA = 0.0, kLC = 0.0, kLZ = 0.0;
+    double kLVA = 0.0, kLVC = 0.0, kLVZ = 0.0;
+    int64_t kCount = 0;
+    bool isK = false;
     int32_t leqBuffer = kBlockSamples;
+
+    // The state last posted per quantity ([0] Leq, [1] short-term Leq,
+    // [2] peak); -1 after the start and each reset, so the first cycle posts all.
+    std::array<int32_t, 3> rememberedStates_{-1, -1, -1};
+    // The running Leq block's start on the UTC line: its real length does not
+    // depend on a change of summer time within it.
+    platform::TDateTime blockStartUtc_ = 0.0;
+    // Saveblock.LeqHighTime for readers on other threads.
+    std::atomic<platform::TDateTime> leqHighTime_{0.0};
 
     // The cycle's working buffers, one piece of the input at a time.
     std::vector<double> raw1_;

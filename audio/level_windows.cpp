@@ -1,6 +1,6 @@
 // The level windows of the calculation thread: what happens at the end of
-// each 125 ms block, what a cycle publishes of the windows, and how a reset
-// sets them up.
+// each 125 ms block, what a cycle publishes of the windows, how a reset sets
+// them up, and the clock-aligned Leq blocks and save records.
 //
 // Block energies go into rings of 30001 slots. The index that leaves a
 // window starts one window length "behind" the write index, so the slot that
@@ -9,19 +9,33 @@
 // window divides by its full length, also while it fills: a sliding window
 // rises from 0, and a fixed interval's Leq grows towards the interval's value
 // while curLeqFactor tells how much of it is filled.
+#include <QLocale>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "audio/calculation_thread.h"
 #include "audio/level_results.h"
+#include "audio/value_reader.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/services/clock.h"
+#include "ui_kit/shared_state.h"
 
 namespace {
 
 constexpr double kBlocksIn120Min = 57600.0;
 constexpr int64_t kMsPerSecond = 1000;
 constexpr int64_t kMsPerMinute = 60 * kMsPerSecond;
+constexpr double kMsPerBlock = 125.0;
+// A Leq block whose collected 125 ms blocks differ from its wall-clock length
+// by more than this share carries the deviation as its remark.
+constexpr double kTolerableDeviation = 0.025;
+// The first peak of a later interval counts even when it is tiny.
+constexpr double kFreshBlockPeak = 1e-9;
+const QString kNoRemark = QStringLiteral("---");
+// The argument of the planned-duration notification: the stop mode it asks for.
+constexpr intptr_t kStopModePlannedDuration = 3;
 
 int32_t NextRingIndex(int32_t index, int32_t lastIndex) { return index >= lastIndex ? 0 : index + 1; }
 
@@ -39,6 +53,41 @@ int64_t PositiveModulo(int64_t value, int64_t modulus) {
 
 // Steps from position to the next multiple of step that lies strictly after it.
 int64_t StepsToNextMultiple(int64_t position, int64_t step) { return (position / step + 1) * step - position; }
+
+platform::TDateTime PlusMs(platform::TDateTime t, int64_t ms) {
+    return platform::MsToDateTime(platform::DateTimeToMs(t) + ms);
+}
+
+// Fields of the packed records are passed by value, never bound to a reference.
+double Larger(double a, double b) { return a > b ? a : b; }
+
+// A percentage as the remark shows it: rounded to three significant digits
+// but to no more than one decimal, always with one decimal, in the system's
+// number format; a value with more than three digits before the decimal
+// point in scientific notation.
+QString DeviationPercentText(double percent) {
+    const QLocale locale = QLocale::system();
+    const double magnitude = std::fabs(percent);
+    if (magnitude >= 100.0) {
+        const double roundedToThreeDigits = std::round(percent);
+        if (std::fabs(roundedToThreeDigits) >= 1000.0) {
+            return locale.toString(percent, 'E', 2);
+        }
+        return locale.toString(roundedToThreeDigits, 'f', 1);
+    }
+    return locale.toString(percent, 'f', 1);
+}
+
+QString DeviationRemark(int32_t valDif, int64_t soll) {
+    if (soll <= 0) {
+        return kNoRemark;
+    }
+    const double share = static_cast<double>(valDif) / static_cast<double>(soll);
+    if (!(std::fabs(share) > kTolerableDeviation)) {
+        return kNoRemark;
+    }
+    return QStringLiteral("Delta: ") + DeviationPercentText(share * 100.0) + QStringLiteral("%");
+}
 
 }  // namespace
 
@@ -126,6 +175,7 @@ void TCalcer::ResetLevelWindows(const Setup& setup, platform::TDateTime resetUtc
     IsLeqFull = leqSamples == -2;
     leqWindowBlocks = std::abs(leqSamples);
     Saveblock.start = UtcToLocal(resetUtc);
+    blockStartUtc_ = resetUtc;
     if (leqSamples < 0) {
         StartSlidingLeq(resetUtc, setup.plannedMinutes);
     } else {
@@ -169,6 +219,7 @@ void TCalcer::StartLeqBlocks(platform::TDateTime resetUtc) {
     Saveblock.LeqKHighTime = 0.0;
     Saveblock.leq = 0.0;
     Saveblock.LeqHighTime = 0.0;
+    leqHighTime_.store(0.0, std::memory_order_relaxed);
     Saveblock.clipCount = 0;
     leqRemove = 0;
     leqKRemove = 0;
@@ -206,4 +257,85 @@ void TCalcer::AlignSaveTime(platform::TDateTime resetUtc) {
         due = wholeSecond + StepsToNextMultiple(secondOfMinute, saveIntervalSec) * kMsPerSecond;
     }
     nextSaveTime = platform::MsToDateTime(due);
+}
+
+// The block's expected length counts from its start to the closing cycle on
+// the UTC line, so that lost audio shows in valDif and the remark. A stop
+// publishes the unfinished interval and leaves it running; only the clock
+// advances to the next one.
+void TCalcer::CloseLeqBlock(const CycleTime& time, bool stopping, CycleEvents& events) {
+    if (!isLeqBlock) {
+        return;
+    }
+    if (!stopping && !(platform::DateTimeToMs(nextBlockTimeUtc) < platform::DateTimeToMs(time.utc))) {
+        return;
+    }
+    ++blockCount;
+    lastBlock = Saveblock;
+    lastBlock.ende = time.local;
+    lastBlock.clipCount = 0;
+    const int64_t elapsedMs = platform::DateTimeToMs(time.utc) - platform::DateTimeToMs(blockStartUtc_);
+    const int64_t soll = platform::Round(static_cast<double>(elapsedMs) / kMsPerBlock);
+    BlockCountSoll = static_cast<int32_t>(soll);
+    lastBlock.valDif = static_cast<int32_t>(soll - leqSamplesAktuell);
+    lastBlock.id = blockCount;
+    lastBlock.remarkStr = DeviationRemark(lastBlock.valDif, soll);
+    if (stopping) {
+        return;
+    }
+    StartNextLeqBlock(time, events);
+}
+
+void TCalcer::StartNextLeqBlock(const CycleTime& time, CycleEvents& events) {
+    Saveblock.currentCount = Saveblock.currentCount + 1;
+    Saveblock.start = time.local;
+    blockStartUtc_ = time.utc;
+    Saveblock.dBCMax = kFreshBlockPeak;
+    Saveblock.leqK = 0.0;
+    Saveblock.leq = 0.0;
+    Saveblock.LeqHighTime = 0.0;
+    leqHighTime_.store(0.0, std::memory_order_relaxed);
+    Saveblock.LeqKHighTime = 0.0;
+    nextBlockTimeUtc = PlusMs(nextBlockTimeUtc, blockStepMin * kMsPerMinute);
+    leqSamplesAktuell = 0;
+    curLeqFactor = 0.0;
+    curLeq = 0.0;
+    leqLatch = 0.0;
+    blockPeak = 0.0;
+    blockPeakTime = -1.0;
+    events.leqBlockClosed = true;
+    events.leqBlockNumber = Saveblock.currentCount;
+}
+
+// A record collects the highest values published since the previous one and
+// closes on its grid time, or at once on a stop.
+void TCalcer::UpdateSaveRecord(const CycleTime& time, bool stopping, CycleEvents& events) {
+    saveData.LeqK = Larger(saveData.LeqK, curLeqK1);
+    saveData.leq = Larger(saveData.leq, curLeq);
+    saveData.Peak = Larger(saveData.Peak, peakMax1);
+    if (stopping || platform::DateTimeToMs(time.utc) >= platform::DateTimeToMs(nextSaveTime)) {
+        CloseSaveRecord(time, events);
+    }
+}
+
+// The record carries its scheduled time, and the next one is due exactly one
+// interval later, so the stamps stay on the grid when a cycle is late.
+void TCalcer::CloseSaveRecord(const CycleTime& time, CycleEvents& events) {
+    lastSaveRecord = saveData;
+    lastSaveRecord.TimeStamp = UtcToLocal(nextSaveTime);
+    nextSaveTime = platform::MsToDateTime(
+        FloorTo(platform::DateTimeToMs(nextSaveTime) + saveIntervalSec * kMsPerSecond, kMsPerSecond));
+    saveData.Peak = 0.0;
+    saveData.LeqK = 0.0;
+    saveData.leq = 0.0;
+    ++saveCount;
+    lastSaveRecord.id = saveCount;
+    if (TWertCreate* reader = wertCreate.load()) {
+        reader->AddValue(lastSaveRecord);
+    }
+    if (stopZeit > 0.0 && platform::DateTimeToMs(time.utc) >= platform::DateTimeToMs(stopZeit)) {
+        notifier_->PostAlways(kNotifyPlannedDurationReached, kStopModePlannedDuration);
+    }
+    events.saveRecordClosed = true;
+    events.saveRecordId = saveCount;
 }

@@ -89,7 +89,8 @@ TEST_F(CalculationCycleTest, TheFirstCycleResetsAndSkipsWhatCameBefore) {
     SineSource quiet(1000.0, 0.01);
     WriteFrames(quiet.Next(6000));
     calc.RunCycle();
-    EXPECT_EQ(posts.Take(), (std::vector<Posted>{{kNotifyNewValues, kNewValuesBlock, false}}));
+    EXPECT_EQ(posts.Count(kNotifyNewValues), 1);
+    posts.Take();
     int32_t blocks = 0;
     double leqk = 0;
     reader.GetLeqk(leqk, blocks);
@@ -258,14 +259,15 @@ TEST_F(CalculationCycleTest, TheUnweightedInputIsCopiedIntoTheRecordingRingAcros
     EXPECT_TRUE(std::equal(recorded.begin(), recorded.end(), ramp.end() - recRing.Size()));
 }
 
-TEST_F(CalculationCycleTest, AStopIsAnsweredByTheNextCycleWithSamples) {
+TEST_F(CalculationCycleTest, AStopIsAnsweredOnceByTheNextCycleWithOrWithoutSamples) {
     TCalcer calc(&posts);
     calc.RunCycle();
     calcStoppedEvent.Reset();
     calc.StopIt();
-    Cycle(calc);  // no audio: the stop stays pending
-    EXPECT_FALSE(calcStoppedEvent.Wait(0));
+    Cycle(calc);  // no audio: answered all the same
+    EXPECT_TRUE(calcStoppedEvent.Wait(0));
     SineSource sine(1000.0, 0.1);
+    calc.StopIt();
     Feed(calc, sine, 1200);
     EXPECT_TRUE(calcStoppedEvent.Wait(0));
     Feed(calc, sine, 1200);

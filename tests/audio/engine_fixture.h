@@ -26,61 +26,24 @@
 #include "ui_kit/services/clock.h"
 #include "ui_kit/services/main_window_services.h"
 #include "ui_kit/shared_state.h"
+#include "support/fake_main_window.h"
 
 namespace engine_test {
 
-// The set-up the calculation reads through the main window's getters.
-struct CalcSettings {
-    double korr[3] = {120.0, 120.0, 120.0};
-    int32_t peakSamples = 6000;
-    int32_t leqKBlocks = 8;
-    int32_t leqBlocks = -8;
-    int32_t filter[3] = {1, 1, 2};  // Leq, short-term Leq, peak
-    int32_t saveIntervalSec = 10;
-    int32_t plannedMinutes = 0;
-};
+using test_support::CalcSettings;
 
-class FakeMainWindow : public MainWindowServices {
+// The shared main-window fake, with a hook that runs while the calculation
+// reads its set-up (it may throw).
+class FakeMainWindow : public test_support::FakeMainWindow {
 public:
-    CalcSettings settings;
-    std::function<void()> onSetupRead;  // runs inside GetPeakSamples, may throw
+    std::function<void()> onSetupRead;
 
-    MainWindowFields& Fields() override { return fields_; }
-    double GetKorr(int32_t q) override { return q >= 0 && q <= 2 ? settings.korr[q] : -1.0; }
     int32_t GetPeakSamples() override {
         if (onSetupRead) {
             onSetupRead();
         }
-        return settings.peakSamples;
+        return test_support::FakeMainWindow::GetPeakSamples();
     }
-    int32_t GetSamplesLeqKurz() override { return settings.leqKBlocks; }
-    int32_t GetLeqSamples() override { return settings.leqBlocks; }
-    int32_t GetFilter(int32_t q) override { return q >= 0 && q <= 2 ? settings.filter[q] : 4; }
-    int32_t GetSaveIntervalSec() override { return settings.saveIntervalSec; }
-    int32_t GetMessDauerMin() override { return settings.plannedMinutes; }
-    bool GetMessungLaeuft() override { return false; }
-    double GetCPeak() override { return 0.0; }
-    QString GetTreeBasePath() override { return {}; }
-    QString GetUserPath() override { return {}; }
-    int64_t getVersionID() override { return 0; }
-    void UpdateIt() override {}
-    QWidget* MainForm() override { return nullptr; }
-    void DrawSvgIcon(QPainter&, int32_t, const QRectF&) override {}
-    void AddEventMessage(const QString&, bool, bool) override {}
-    void UpdateVuLayout() override {}
-    void DrawVuLabels() override {}
-    void StopFindPeak() override {}
-    void CloseInfoWindow() override {}
-    void InfoAnswer(int32_t) override {}
-    void HideRunten() override {}
-    void ShowRunten() override {}
-    void SetDisplayColors(int32_t, bool) override {}
-    void ApplyLanguage(int32_t, bool) override {}
-    void StopRecording() override {}
-    void DisableIoWatch() override {}
-
-private:
-    MainWindowFields fields_;
 };
 
 struct Posted {
