@@ -1,0 +1,97 @@
+// The whole input road on a machine without a sound card: the simulated
+// 1 kHz sine at -20 dBFS, started through the audio start, runs through the
+// wave back-end into the rings, and the calculation and the VU meter read
+// it on their own threads.
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "audio/audio_start_stop.h"
+#include "audio/calculation_thread.h"
+#include "audio/value_reader.h"
+#include "audio/vu_meter_thread.h"
+#include "audio/wave_backend.h"
+#include "audio_in_fakes.h"
+
+using namespace audio_in_test;
+
+namespace {
+
+class AudioInputConcurrent : public AudioInFixture {
+protected:
+    static void SetUpTestSuite() {
+        static QTemporaryDir alsaDir;
+        QFile conf(alsaDir.filePath("asound.conf"));
+        ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+        conf.close();
+        setenv("ALSA_CONFIG_PATH", qPrintable(conf.fileName()), 1);
+    }
+};
+
+TEST_F(AudioInputConcurrent, SimulatedSineReachesTheEngineAtItsLevelAndTheRingRunsInRealTime) {
+    ConfigureSimulated([](platform::Registry& reg) {
+        reg.WriteFloat("SineFrequency", 1000.0);
+        reg.WriteFloat("SineLevel", -20.0);
+    });
+    main.fields.IOMode = 0;
+    main.fields.waveInID = FindInput(platform::kSimulatedSineName);
+    main.fields.Kanal = true;
+    main.fields.HighRes = true;
+    ASSERT_GE(main.fields.waveInID.load(), 0);
+
+    TWertCreate reader;
+    wertCreate.store(&reader);
+    TCalcer calc;
+    calcer.store(&calc);
+    TVuThread vu([] { return 0.0; });
+    main.fields.hVuThread = &vu;
+    calc.Start();
+    vu.Start();
+
+    BlockWaiter blocks;
+    SetRingPublishObserver([&](int32_t position) { blocks.Seen(position); });
+    StartAudioIn(false);
+    ASSERT_TRUE(IsInputRunning());
+    // About two and a half seconds of input: more than the one-second window
+    // of the short-term Leq, and long enough to measure the rate.
+    constexpr size_t kBlocks = 60;
+    ASSERT_TRUE(blocks.WaitFor(kBlocks, 20000));
+    const auto seen = blocks.Positions();
+
+    // Position against the steady clock, from the second published block
+    // (the first can come early after the dropped one) to the last.
+    const auto& [t0, p0] = seen[1];
+    const auto& [t1, p1] = seen[kBlocks - 1];
+    const double seconds = std::chrono::duration<double>(t1 - t0).count();
+    const double advanced = RingDistance(p0, p1, kSampleRingSize);
+    EXPECT_EQ(advanced, (kBlocks - 2) * 2048.0);
+    EXPECT_NEAR(advanced / seconds, 48000.0, 480.0);
+
+    // 0.1 peak: an RMS of 0.0707, 23.01 dB below full scale, read with the
+    // calibration offset of 120 dB; A weighting is 0 dB at 1 kHz.
+    double leqk = 0;
+    int32_t count = 0;
+    reader.GetLeqk(leqk, count);
+    EXPECT_EQ(count, 8);
+    EXPECT_NEAR(leqk, 120.0 + 20.0 * std::log10(0.1 / std::sqrt(2.0)), 0.1);
+    double peak1 = 0, peak2 = 0, rms1 = 0, rms2 = 0;
+    vu.getLevels(peak1, peak2, rms1, rms2);
+    EXPECT_NEAR(rms1, 0.1 / std::sqrt(2.0), 0.001);
+    EXPECT_NEAR(peak1, 0.1, 0.001);
+    EXPECT_EQ(clipCounter.load(), 0);
+
+    StopAudioIn();
+    EXPECT_FALSE(IsInputRunning());
+    SetRingPublishObserver(nullptr);
+    vu.Stop();
+    calc.Stop();
+    main.fields.hVuThread = nullptr;
+    calcer.store(nullptr);
+    wertCreate.store(nullptr);
+    EXPECT_EQ(dialogs.messages().size(), 0u);
+}
+
+}  // namespace
