@@ -167,12 +167,12 @@ public:
 
     HResult Connect(const QString& deviceName) {
         PulseConnection::Locked locked(*connection_);
-        pa_sample_spec spec{PulseFormatOf(setup_.format.bits), static_cast<uint32_t>(setup_.format.rate),
+        pa_sample_spec sampleSpec{PulseFormatOf(setup_.format.bits), static_cast<uint32_t>(setup_.format.rate),
                             static_cast<uint8_t>(setup_.format.channels)};
         pa_channel_map map;
         if (setup_.format.channels == 1) pa_channel_map_init_mono(&map);
         else pa_channel_map_init_stereo(&map);
-        stream_ = pa_stream_new(connection_->Context(), "Veltaro", &spec, &map);
+        stream_ = pa_stream_new(connection_->Context(), "Veltaro", &sampleSpec, &map);
         if (stream_ == nullptr) return E_FAIL;
         pa_stream_set_state_callback(stream_, &StreamState, this);
         const uint32_t period = setup_.periodFrames * static_cast<uint32_t>(setup_.format.BlockAlign());
@@ -191,7 +191,7 @@ public:
         } else {
             // A server buffer of only a period or two stops asking for data
             // once it has run dry; 100 ms at least keeps the requests coming.
-            attr.tlength = std::max(buffer, static_cast<uint32_t>(pa_usec_to_bytes(100000, &spec)));
+            attr.tlength = std::max(buffer, static_cast<uint32_t>(pa_usec_to_bytes(100000, &sampleSpec)));
             attr.minreq = period;
             // Start at once and play silence over an underrun instead of waiting to refill.
             attr.prebuf = 0;
@@ -208,7 +208,7 @@ public:
         }
         const pa_buffer_attr* granted = pa_stream_get_buffer_attr(stream_);
         const uint32_t latencyBytes = granted ? (flow_ == DataFlow::Capture ? granted->fragsize : granted->tlength) : period;
-        latency_ = static_cast<int64_t>(pa_bytes_to_usec(latencyBytes, &spec)) * 10;
+        latency_ = static_cast<int64_t>(pa_bytes_to_usec(latencyBytes, &sampleSpec)) * 10;
         streamIndex_ = pa_stream_get_index(stream_);
         deviceIndex_ = pa_stream_get_device_index(stream_);
         connection_->AddWatcherLocked(this);

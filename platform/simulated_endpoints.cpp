@@ -36,12 +36,12 @@ std::vector<SimulatedEndpointSpec> ConfiguredSpecs() {
     std::vector<SimulatedEndpointSpec> specs;
     if (!config.enabled) return specs;
     auto capture = [&](const QString& id, const QString& name, const SimulatedSignal& signal) {
-        SimulatedEndpointSpec spec;
-        spec.id = id;
-        spec.friendlyName = name;
-        spec.flow = DataFlow::Capture;
-        spec.signal = signal;
-        specs.push_back(spec);
+        SimulatedEndpointSpec endpoint;
+        endpoint.id = id;
+        endpoint.friendlyName = name;
+        endpoint.flow = DataFlow::Capture;
+        endpoint.signal = signal;
+        specs.push_back(endpoint);
     };
     capture(QStringLiteral("sim:capture:sine"), kSimulatedSineName, config.SineSignal());
     capture(QStringLiteral("sim:capture:noise"), kSimulatedNoiseName, config.NoiseSignal());
@@ -188,7 +188,7 @@ private:
 
 class SimulatedBackend : public EndpointBackend {
 public:
-    explicit SimulatedBackend(SimulatedEndpointSpec spec) : spec_(std::move(spec)) {}
+    explicit SimulatedBackend(SimulatedEndpointSpec endpoint) : spec_(std::move(endpoint)) {}
 
     DataFlow Flow() const override { return spec_.flow; }
 
@@ -240,9 +240,9 @@ private:
 
 std::vector<EndpointEntry> ListSimulatedEndpoints(DataFlow flow) {
     std::vector<EndpointEntry> entries;
-    for (const SimulatedEndpointSpec& spec : CurrentSpecs()) {
-        if (spec.flow != flow) continue;
-        entries.push_back({spec.id, spec.friendlyName, spec.nameState, std::make_shared<SimulatedBackend>(spec)});
+    for (const SimulatedEndpointSpec& endpoint : CurrentSpecs()) {
+        if (endpoint.flow != flow) continue;
+        entries.push_back({endpoint.id, endpoint.friendlyName, endpoint.nameState, std::make_shared<SimulatedBackend>(endpoint)});
     }
     return entries;
 }
