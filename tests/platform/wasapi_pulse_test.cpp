@@ -151,12 +151,12 @@ TEST_F(SimulatedEndpointsTest, ConfiguredEndpointsAreListedWithIdsNamesAndADefau
 }
 
 TEST_F(SimulatedEndpointsTest, SharedCaptureDeliversEachChannelEventDriven) {
-    SimulatedEndpointSpec spec;
-    spec.id = "sim:test";
-    spec.friendlyName = "Test";
-    spec.signal.left = {1000.0, -20.0};
-    spec.signal.right = {250.0, -6.0};
-    SetSimulatedEndpoints({spec});
+    SimulatedEndpointSpec endpoint;
+    endpoint.id = "sim:test";
+    endpoint.friendlyName = "Test";
+    endpoint.signal.left = {1000.0, -20.0};
+    endpoint.signal.right = {250.0, -6.0};
+    SetSimulatedEndpoints({endpoint});
 
     for (int channels : {2, 1}) {
         auto client = Activate("sim:test");
@@ -190,12 +190,12 @@ TEST_F(SimulatedEndpointsTest, SharedCaptureDeliversEachChannelEventDriven) {
 }
 
 TEST_F(SimulatedEndpointsTest, ExclusiveStreamsAlignTheirBufferAndTakeOneBufferPerEvent) {
-    SimulatedEndpointSpec spec;
-    spec.id = "sim:aligned";
-    spec.friendlyName = "Aligned";
-    spec.defaultPeriod = 90000;  // 432 frames
-    spec.exclusiveAlignmentFrames = 441;
-    SetSimulatedEndpoints({spec});
+    SimulatedEndpointSpec endpoint;
+    endpoint.id = "sim:aligned";
+    endpoint.friendlyName = "Aligned";
+    endpoint.defaultPeriod = 90000;  // 432 frames
+    endpoint.exclusiveAlignmentFrames = 441;
+    SetSimulatedEndpoints({endpoint});
 
     const WaveFormatExtensible f = Extensible(32, 2);
     auto first = Activate("sim:aligned");
