@@ -20,17 +20,17 @@ using audio_in_test::App;
 namespace {
 
 SimulatedEndpointSpec Capture(const QString& id, const QString& name) {
-    SimulatedEndpointSpec spec;
-    spec.id = id;
-    spec.friendlyName = name;
-    spec.flow = DataFlow::Capture;
-    return spec;
+    SimulatedEndpointSpec endpoint;
+    endpoint.id = id;
+    endpoint.friendlyName = name;
+    endpoint.flow = DataFlow::Capture;
+    return endpoint;
 }
 
 SimulatedEndpointSpec Render(const QString& id) {
-    SimulatedEndpointSpec spec = Capture(id, "Output " + id);
-    spec.flow = DataFlow::Render;
-    return spec;
+    SimulatedEndpointSpec endpoint = Capture(id, "Output " + id);
+    endpoint.flow = DataFlow::Render;
+    return endpoint;
 }
 
 class WasAudioTest : public ::testing::Test {
@@ -77,12 +77,12 @@ TEST_F(WasAudioTest, TheProbeRecordsWhatEachEndpointTakesAt48kHz) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        SimulatedEndpointSpec spec = Capture("sim:probe", c.what);
-        spec.exclusiveBits = c.exclusive;
-        spec.sharedBits = c.shared;
-        spec.stereo = c.stereo;
-        spec.acceptsExtensible = c.extensible;
-        SetSimulatedEndpoints({spec, Render("sim:out")});
+        SimulatedEndpointSpec endpoint = Capture("sim:probe", c.what);
+        endpoint.exclusiveBits = c.exclusive;
+        endpoint.sharedBits = c.shared;
+        endpoint.stereo = c.stereo;
+        endpoint.acceptsExtensible = c.extensible;
+        SetSimulatedEndpoints({endpoint, Render("sim:out")});
         TWasAudio layer;
         ASSERT_TRUE(layer.Init(0, WM_MAIN_NOTIFY, 259, 3));
         const TDeviceInfo info = layer.Get_Info_In(0);
