@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "support/hide_machine_sound_devices.h"
 #include "audio/audio_start_stop.h"
 #include "audio/calculation_thread.h"
 #include "audio/value_reader.h"
@@ -23,11 +24,8 @@ namespace {
 class AudioInputConcurrent : public AudioInFixture {
 protected:
     static void SetUpTestSuite() {
-        static QTemporaryDir alsaDir;
-        QFile conf(alsaDir.filePath("asound.conf"));
-        ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
-        conf.close();
-        setenv("ALSA_CONFIG_PATH", qPrintable(conf.fileName()), 1);
+        // The machine's own sound devices stay out: only the simulated ones are listed.
+        ASSERT_TRUE(test_support::HideMachineSoundDevices());
     }
 };
 

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "support/hide_machine_sound_devices.h"
 #include "audio/audio_start_stop.h"
 #include "audio/vu_meter_thread.h"
 #include "audio/wasapi_devices.h"
@@ -38,11 +39,7 @@ class AudioStartStopTest : public AudioInFixture {
 protected:
     static void SetUpTestSuite() {
         // The machine's own sound devices stay out: only the simulated ones are listed.
-        static QTemporaryDir alsaDir;
-        QFile conf(alsaDir.filePath("asound.conf"));
-        ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
-        conf.close();
-        setenv("ALSA_CONFIG_PATH", qPrintable(conf.fileName()), 1);
+        ASSERT_TRUE(test_support::HideMachineSoundDevices());
         setenv("VELTARO_PULSEAUDIO", "0", 1);
     }
 

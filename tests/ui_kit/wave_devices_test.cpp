@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "support/hide_machine_sound_devices.h"
 #include "platform/registry.h"
 #include "platform/simulated_audio.h"
 #include "ui_kit/wave_devices.h"
@@ -15,12 +16,8 @@ namespace {
 class WaveDevicesTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        // The machine's own sound devices stay out of the lists.
-        static QTemporaryDir alsaDir;
-        QFile conf(alsaDir.filePath("asound.conf"));
-        ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
-        conf.close();
-        setenv("ALSA_CONFIG_PATH", qPrintable(conf.fileName()), 1);
+        // The machine's own sound devices stay out: only the simulated ones are listed.
+        ASSERT_TRUE(test_support::HideMachineSoundDevices());
     }
     void SetUp() override {
         unsetenv("VELTARO_SIMULATED_AUDIO");
