@@ -21,15 +21,7 @@
 namespace {
 
 using gui_test::App;
-
-void Press(QWidget* target, QPoint at) {
-    QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QApplication::sendEvent(target, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QApplication::sendEvent(target, &release);
-}
+using gui_test::Click;
 
 QString Lines(int count) {
     QStringList lines;
@@ -95,9 +87,9 @@ TEST_F(InformationWindow, ButtonsAnswerWithTheirCodesAndTheWindowStays) {
     ShowTwoButtons(1, 6);
     TinfoWindow* w = Window();
     EXPECT_EQ(w->mC, 9);
-    Press(w->pbBottom, w->brRechts.center());
-    Press(w->pbBottom, w->brLinks.center());
-    Press(w->pbBottom, QPoint(w->pbBottom->width() / 2, 5));  // between the buttons
+    Click(w->pbBottom, w->brRechts.center());
+    Click(w->pbBottom, w->brLinks.center());
+    Click(w->pbBottom, QPoint(w->pbBottom->width() / 2, 5));  // between the buttons
     QCoreApplication::processEvents();
     EXPECT_EQ(answers, (std::vector<intptr_t>{6, 1}));
     EXPECT_EQ(Window(), w) << "the receiver decides; the window never closes itself";
@@ -113,7 +105,7 @@ TEST_F(InformationWindow, AButtonWithANegativeCodeOnlyHighlights) {
     EXPECT_EQ(w->pbBottom->Tag, 2);
     w->pbBottom->RenderBuffer();
     EXPECT_EQ(w->pbBottom->Buffer().Pixel(w->brRechts.x() + 2, 5), clHover32);
-    Press(w->pbBottom, right);
+    Click(w->pbBottom, right);
     QCoreApplication::processEvents();
     EXPECT_TRUE(answers.empty());
 }
@@ -122,8 +114,8 @@ TEST_F(InformationWindow, NothingIsPostedWhileTheMainWindowIsNotReady) {
     ShowTwoButtons(1, 6, 1);
     TinfoWindow* w = Window();
     mainReady = false;
-    Press(w->pbBottom, w->brRechts.center());
-    Press(w->pbTop, QPoint(w->pbTop->width() - 3, 3));
+    Click(w->pbBottom, w->brRechts.center());
+    Click(w->pbTop, QPoint(w->pbTop->width() - 3, 3));
     QCoreApplication::processEvents();
     EXPECT_TRUE(answers.empty());
     EXPECT_TRUE(w->isHidden()) << "with no main window to free it, the close icon hides it";
@@ -132,7 +124,7 @@ TEST_F(InformationWindow, NothingIsPostedWhileTheMainWindowIsNotReady) {
 
 TEST_F(InformationWindow, TheCloseIconAnswersZeroAndTheMainWindowFreesIt) {
     ShowTwoButtons(1, 6);
-    Press(Window()->pbTop, QPoint(Window()->pbTop->width() - 3, 3));
+    Click(Window()->pbTop, QPoint(Window()->pbTop->width() - 3, 3));
     QCoreApplication::processEvents();
     EXPECT_EQ(answers, std::vector<intptr_t>{0});
     EXPECT_EQ(Window(), nullptr);
@@ -307,8 +299,8 @@ TEST_F(InformationWindow, UpdateButtonsSwapsCaptionsAndCodes) {
     w->Update_buttons(QString(), -1, QStringLiteral("Retry"), 7, 3);
     w->pbBottom->RenderBuffer();
     EXPECT_TRUE(w->brLinks.isEmpty());
-    Press(w->pbBottom, w->brRechts.center());
-    Press(w->pbBottom, QPoint(5, 5));
+    Click(w->pbBottom, w->brRechts.center());
+    Click(w->pbBottom, QPoint(5, 5));
     QCoreApplication::processEvents();
     EXPECT_EQ(answers, std::vector<intptr_t>{7});
     EXPECT_EQ(w->mC, 3);

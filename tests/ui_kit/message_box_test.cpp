@@ -22,15 +22,7 @@
 namespace {
 
 using gui_test::App;
-
-void Click(QWidget* target, QPoint at) {
-    QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QApplication::sendEvent(target, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QApplication::sendEvent(target, &release);
-}
+using gui_test::Click;
 
 // Runs action on the message box as soon as it is shown modally; the box's
 // own event loop delivers the timer, so nothing blocks.
