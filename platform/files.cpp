@@ -22,6 +22,12 @@ QString systemError(int err) { return QString::fromLocal8Bit(std::strerror(err))
 
 QByteArray nativePath(const QString& path) { return QFile::encodeName(path); }
 
+// The name pattern of the temporary file that an atomic write of target
+// fills before it renames it over target.
+QString temporaryNamePrefix(const QFileInfo& target) {
+    return QStringLiteral(".") + target.fileName() + QStringLiteral(".tmp-");
+}
+
 // The umask cannot be read without setting it, which would race with other
 // threads creating files; the kernel shows it in /proc instead.
 mode_t currentUmask() {
@@ -122,7 +128,7 @@ bool AtomicFile::open(const QString& path) {
 
     const QFileInfo targetInfo(target_);
     const QString folder = targetInfo.absolutePath();
-    QByteArray pattern = nativePath(folder + QStringLiteral("/.") + targetInfo.fileName() + QStringLiteral(".tmp-XXXXXX"));
+    QByteArray pattern = nativePath(folder + QLatin1Char('/') + temporaryNamePrefix(targetInfo) + QStringLiteral("XXXXXX"));
     fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd_ < 0)
         return fail(QStringLiteral("Cannot write \"%1\": no temporary file can be created in \"%2\": %3")
@@ -248,5 +254,18 @@ QString FindFileNoCase(const QString& folder, const QString& name) {
 }
 
 bool FileExistsNoCase(const QString& folder, const QString& name) { return !FindFileNoCase(folder, name).isEmpty(); }
+
+int RemoveLeftoverTemporaryFiles(const QString& target) {
+    const QFileInfo targetInfo(target);
+    QDir folder(targetInfo.absolutePath());
+    const QString prefix = temporaryNamePrefix(targetInfo);
+    int removed = 0;
+    const QStringList names = folder.entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        // The pattern's wildcard may match more than the six random characters.
+        if (name.size() == prefix.size() + 6 && folder.remove(name)) ++removed;
+    }
+    return removed;
+}
 
 }  // namespace platform

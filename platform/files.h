@@ -73,6 +73,12 @@ private:
 // The path of the file in folder whose name equals name without regard to
 // case; an exact match wins over other spellings. Empty when there is none.
 QString FindFileNoCase(const QString& folder, const QString& name);
+
+// Removes the temporary files that atomic writes of target left beside it when
+// the process died before the rename; target itself is never touched. Only
+// for a target that no other writer is writing now (the owner calls it when it
+// first loads the file). Answers how many were removed.
+int RemoveLeftoverTemporaryFiles(const QString& target);
 bool FileExistsNoCase(const QString& folder, const QString& name);
 
 }  // namespace platform

@@ -462,6 +462,8 @@ void RegistryHive::setAside(const QString& reason, QStringList& reports) {
 
 void RegistryHive::load(QStringList& reports) {
     resetToEmpty();
+    // A save cut short by a crash leaves its temporary file; the hive itself is whole.
+    RemoveLeftoverTemporaryFiles(file_);
     const QFileInfo info(file_);
     if (!info.exists() && !info.isSymLink()) return;
     QFile in(file_);

@@ -18,6 +18,7 @@ namespace {
 
 using platform::AtomicFile;
 using platform::FindFileNoCase;
+using platform::RemoveLeftoverTemporaryFiles;
 using platform::WriteFileAtomically;
 
 QByteArray readAll(const QString& path) {
@@ -251,6 +252,20 @@ TEST_F(AtomicWriteTest, WritingThroughALinkReplacesTheFileItPointsTo) {
     ASSERT_TRUE(WriteFileAtomically(link, "new"));
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(readAll(real), "new");
+}
+
+TEST_F(AtomicWriteTest, LeftoverTemporaryFilesOfACutShortWriteAreRemoved) {
+    const QString target = path("hive");
+    ASSERT_TRUE(WriteFileAtomically(target, "whole"));
+    for (const char* name : {".hive.tmp-Ab3xQ9", ".hive.tmp-zzzzzz", ".hive.tmp-toolong1", ".other.tmp-Ab3xQ9", "hive.tmp-Ab3xQ9"}) {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(RemoveLeftoverTemporaryFiles(target), 2);
+    QStringList left = entriesOf(dir.path());
+    left.sort();
+    EXPECT_EQ(left, (QStringList{".hive.tmp-toolong1", ".other.tmp-Ab3xQ9", "hive", "hive.tmp-Ab3xQ9"}));
+    EXPECT_EQ(readAll(target), QByteArray("whole"));
 }
 
 TEST(FindFileNoCaseTest, MatchesNamesWithoutRegardToCase) {

@@ -500,6 +500,10 @@ TEST_F(RegistryTest, KilledWriterLeavesTheOldOrANewCompleteHive) {
         reloadFromDisk();
         Registry reg;
         EXPECT_TRUE(Registry::TakeDamageReport().isEmpty());
+        // The temporary file of the save that was cut short is cleared away.
+        const QStringList leftovers = QDir(QFileInfo(Registry::UserHiveFile()).absolutePath())
+                                          .entryList({"*.tmp-*"}, QDir::Files | QDir::Hidden);
+        EXPECT_TRUE(leftovers.isEmpty()) << leftovers.join(' ').toStdString();
         ASSERT_TRUE(reg.OpenKeyReadOnly(kSettingsKey));
         const std::optional<int32_t> generation = reg.ReadInteger("Generation");
         ASSERT_TRUE(generation.has_value());
