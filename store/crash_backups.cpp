@@ -77,12 +77,7 @@ bool TDaten::InitMessung(const QString& folder) {
     TsaveItHeader13 header;
     {
         platform::WriteGuard guard(DataSync);
-        aW6.clear();
-        aB8.clear();
-        aSms.clear();
-        DatenLatch.theData.NumWerte = 0;
-        DatenLatch.theData.NumBlock = 0;
-        DatenLatch.theData.NumSMS = 0;
+        ClearContentLocked();
         BUP = folder;
         blockSaveID = werteSaveID = datenSaveId = 1;
         lastSavedBlock[0] = lastSavedBlock[1] = -1;

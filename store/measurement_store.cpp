@@ -56,17 +56,21 @@ TDaten::TDaten(const TsaveItHeader13& Header) : TDaten() {
     TsaveItHeader13 own = OwnCopy(Header);
     platform::WriteGuard guard(DataSync);
     DatenLatch = std::move(own);
+    ClearContentLocked();
+    BUP.clear();
+    status = kStoreHeaderOnly;
+}
+
+TDaten::~TDaten() = default;
+
+void TDaten::ClearContentLocked() {
     aW6.clear();
     aB8.clear();
     aSms.clear();
     DatenLatch.theData.NumWerte = 0;
     DatenLatch.theData.NumBlock = 0;
     DatenLatch.theData.NumSMS = 0;
-    BUP.clear();
-    status = kStoreHeaderOnly;
 }
-
-TDaten::~TDaten() = default;
 
 // ---------------------------------------------------------------------------
 // Whole store

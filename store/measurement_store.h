@@ -421,6 +421,8 @@ private:
     // Callers hold the lock.
     void InitValuesLocked();
     void ClearCalLocked();
+    // Empties the values, blocks and messages and their counts in the header.
+    void ClearContentLocked();
     void ValidateHeaderLocked();
     int32_t AppendWertLocked(const TSaveIT6& Wert);
     int32_t AppendBlockLocked(const TBlockDaten8& Daten);
