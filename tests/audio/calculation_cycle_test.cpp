@@ -14,20 +14,7 @@ using namespace engine_test;
 
 namespace {
 
-class CalculationCycleTest : public EngineFixture {
-protected:
-    double Leq() {
-        double leq = 0, factor = 0;
-        reader.GetLeq(leq, factor);
-        return leq;
-    }
-    double LeqK() {
-        double leqk = 0;
-        int32_t blocks = 0;
-        reader.GetLeqk(leqk, blocks);
-        return leqk;
-    }
-};
+using CalculationCycleTest = EngineFixture;
 
 // Everything a cycle publishes, to compare two runs bit for bit.
 struct Published {

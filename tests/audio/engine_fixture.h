@@ -168,6 +168,19 @@ protected:
         }
     }
 
+    // The Leq and short-term Leq as the value reader gives them now.
+    double Leq() {
+        double leq = 0, factor = 0;
+        reader.GetLeq(leq, factor);
+        return leq;
+    }
+    double LeqK() {
+        double leqk = 0;
+        int32_t blocks = 0;
+        reader.GetLeqk(leqk, blocks);
+        return leqk;
+    }
+
     FakeMainWindow main;
     RecordingNotifier posts;
     TWertCreate reader;

@@ -110,21 +110,10 @@ protected:
         return out;
     }
 
-    double Leq() {
-        double leq = 0, factor = 0;
-        reader.GetLeq(leq, factor);
-        return leq;
-    }
     double LeqFactor() {
         double leq = 0, factor = 0;
         reader.GetLeq(leq, factor);
         return factor;
-    }
-    double LeqK() {
-        double leqk = 0;
-        int32_t blocks = 0;
-        reader.GetLeqk(leqk, blocks);
-        return leqk;
     }
 
     TDaten store;
