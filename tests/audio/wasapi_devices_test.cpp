@@ -207,20 +207,12 @@ TEST_F(WasAudioTest, SessionVolumesInTenthsOfADecibelAndTheirEvents) {
     UnregisterWindow(window);
 }
 
-class WasAudioPulseTest : public ::testing::Test {
+class WasAudioPulseTest : public PulseServerTest {
 protected:
     void SetUp() override {
         App();
-        unsetenv("VELTARO_PULSEAUDIO");
-        setenv("VELTARO_SIMULATED_AUDIO", "0", 1);
-        server = std::make_unique<TestPulseServer>();
-        if (!server->Ready()) GTEST_SKIP() << "no PulseAudio server for this test: " << qPrintable(server->Reason());
+        PulseServerTest::SetUp();
     }
-    void TearDown() override {
-        server.reset();
-        unsetenv("VELTARO_SIMULATED_AUDIO");
-    }
-    std::unique_ptr<TestPulseServer> server;
 };
 
 TEST_F(WasAudioPulseTest, ServerEndpointsProbeSharedOnlyAndCaptureRuns) {

@@ -3,6 +3,8 @@
 // socket, a null sink, a sine source and a plain null source, nothing of the
 // user's. The constructor returns once the server has said that it is up (or
 // has failed, with the reason in Reason()); PULSE_SERVER then points at it.
+#include <gtest/gtest.h>
+
 #include <QString>
 #include <QTemporaryDir>
 
@@ -15,6 +17,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -126,4 +129,21 @@ private:
     std::string log_;
     bool up_ = false;
     bool ended_ = false;
+};
+
+// A test with its own PulseAudio server and no simulated devices; skipped,
+// with the reason, where no server can be started.
+class PulseServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        unsetenv("VELTARO_PULSEAUDIO");
+        setenv("VELTARO_SIMULATED_AUDIO", "0", 1);
+        server = std::make_unique<TestPulseServer>();
+        if (!server->Ready()) GTEST_SKIP() << "no PulseAudio server for this test: " << qPrintable(server->Reason());
+    }
+    void TearDown() override {
+        server.reset();
+        unsetenv("VELTARO_SIMULATED_AUDIO");
+    }
+    std::unique_ptr<TestPulseServer> server;
 };

@@ -314,20 +314,7 @@ TEST_F(SimulatedEndpointsTest, RenderPlaysQueuedFramesAndVolumeChangesReachTheSe
     EXPECT_EQ(events->volumes.size(), 1u) << "no event after unregistering";
 }
 
-class PulseEndpointsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        unsetenv("VELTARO_PULSEAUDIO");
-        setenv("VELTARO_SIMULATED_AUDIO", "0", 1);
-        server = std::make_unique<TestPulseServer>();
-        if (!server->Ready()) GTEST_SKIP() << "no PulseAudio server for this test: " << qPrintable(server->Reason());
-    }
-    void TearDown() override {
-        server.reset();
-        unsetenv("VELTARO_SIMULATED_AUDIO");
-    }
-    std::unique_ptr<TestPulseServer> server;
-};
+using PulseEndpointsTest = PulseServerTest;
 
 TEST_F(PulseEndpointsTest, SourcesAndSinksAreEndpointsAndExclusiveModeIsRefused) {
     std::shared_ptr<MMDeviceEnumerator> e;
