@@ -223,6 +223,7 @@ public:
     }
     HiveKey& createKey(const KeyPath& path);
     void deleteKeyTree(const QString& folded);
+    void copyKeyTree(const KeyPath& from, const KeyPath& to);
     QStringList directSubkeyNames(const QString& folded) const;
     bool hasSubkeys(const QString& folded) const;
 
@@ -274,6 +275,22 @@ void RegistryHive::deleteKeyTree(const QString& folded) {
         } else {
             ++it;
         }
+    }
+}
+
+void RegistryHive::copyKeyTree(const KeyPath& from, const KeyPath& to) {
+    // Collect first: creating keys while walking the map would disturb the walk.
+    std::vector<std::pair<QStringList, HiveKey>> sources;
+    for (const auto& [folded, key] : keys_) {
+        if (folded != from.folded && !isBelow(folded, from.folded)) continue;
+        const QStringList below = key.path.split(QLatin1Char('\\')).mid(from.segments.size());
+        sources.emplace_back(below, key);
+    }
+    for (const auto& [below, source] : sources) {
+        KeyPath target = to;
+        target.segments += below;  // createKey works from the segments alone
+        HiveKey& copy = createKey(target);
+        for (const HiveValue& value : source.values) copy.set(value.name, value.type, value.data);
     }
 }
 
@@ -627,6 +644,26 @@ bool Registry::DeleteKey(const QString& path) {
     const std::lock_guard guard(hive_->mutex);
     if (!hive_->findKey(keyPath->folded)) return failWith(QStringLiteral("The key \"%1\" does not exist.").arg(path));
     hive_->deleteKeyTree(keyPath->folded);
+    hive_->dirty = true;
+    if (!hive_->saveLocked(&error)) {
+        changed_ = true;  // the next close tries again
+        return failWith(error);
+    }
+    return true;
+}
+
+bool Registry::CopyKey(const QString& from, const QString& to) {
+    if (!hiveWritable_) return failWith(QStringLiteral("Access denied: the key \"%1\" can only be read.").arg(to));
+    QString error;
+    const auto fromPath = parseKeyPath(from, &error);
+    if (!fromPath) return failWith(error);
+    const auto toPath = parseKeyPath(to, &error);
+    if (!toPath) return failWith(error);
+    if (toPath->folded == fromPath->folded || isBelow(toPath->folded, fromPath->folded))
+        return failWith(QStringLiteral("The key \"%1\" cannot be copied into itself.").arg(from));
+    const std::lock_guard guard(hive_->mutex);
+    if (!hive_->findKey(fromPath->folded)) return failWith(QStringLiteral("The key \"%1\" does not exist.").arg(from));
+    hive_->copyKeyTree(*fromPath, *toPath);
     hive_->dirty = true;
     if (!hive_->saveLocked(&error)) {
         changed_ = true;  // the next close tries again

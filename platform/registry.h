@@ -90,6 +90,11 @@ public:
     bool KeyExists(const QString& path) const;
     // Deletes the key with everything below it and saves the hive at once.
     bool DeleteKey(const QString& path);
+    // Copies the key from with all its values and every key below it to the
+    // key to (created when missing; values there of the same name are
+    // replaced) and saves the hive at once. from stays as it is. Fails when
+    // from does not exist or to lies inside from.
+    bool CopyKey(const QString& from, const QString& to);
 
     // These work on the open key.
     bool ValueExists(const QString& name) const;

@@ -201,6 +201,33 @@ TEST_F(RegistryTest, DeletesValuesAndWholeKeyTrees) {
     EXPECT_EQ(fresh.GetKeyNames(), QStringList{"Veltaro2023"});
 }
 
+TEST_F(RegistryTest, CopiesAWholeKeyTreeAndLeavesTheSourceAlone) {
+    const QString oldKey = QStringLiteral("Software\\Brask Soft\\Veltaro2023");
+    {
+        Registry reg;
+        ASSERT_TRUE(reg.OpenKey(oldKey, true));
+        ASSERT_TRUE(reg.WriteInteger("Lang", 2));
+        ASSERT_TRUE(reg.WriteFloat("RLZ", 0.5));
+        ASSERT_TRUE(reg.OpenKey(oldKey + "\\Midi\\Out", true));
+        ASSERT_TRUE(reg.WriteString("Device", "Desk"));
+        ASSERT_TRUE(reg.CloseKey());
+    }
+    Registry reg;
+    ASSERT_TRUE(reg.CopyKey("software\\brask soft\\veltaro2023", kSettingsKey));
+    EXPECT_FALSE(reg.CopyKey(kSettingsKey, kSettingsKey + "\\Inner"));
+    EXPECT_FALSE(reg.CopyKey("Software\\Nobody", kSettingsKey));
+    reloadFromDisk();  // the copy is on disk without a close
+    Registry fresh;
+    ASSERT_TRUE(fresh.OpenKeyReadOnly(kSettingsKey));
+    EXPECT_EQ(fresh.ReadInteger("lang"), 2);
+    EXPECT_EQ(fresh.ReadFloat("RLZ"), 0.5);
+    EXPECT_EQ(fresh.GetKeyNames(), QStringList{"Midi"});
+    ASSERT_TRUE(fresh.OpenKeyReadOnly(kSettingsKey + "\\Midi\\Out"));
+    EXPECT_EQ(fresh.ReadString("Device"), QString("Desk"));
+    ASSERT_TRUE(fresh.OpenKeyReadOnly(oldKey + "\\Midi\\Out"));
+    EXPECT_EQ(fresh.ReadString("Device"), QString("Desk"));
+}
+
 TEST_F(RegistryTest, WritesReachTheDiskWhenTheKeyIsClosed) {
     Registry reg;
     ASSERT_TRUE(reg.OpenKey(kSettingsKey, true));
