@@ -274,7 +274,7 @@ void TCalcer::RefuseSetup() {
         reader->ResetWerteCreate();
     }
     ResetMax();
-    notifier_->PostAlways(kNotifyThreadFailure, 0);
+    notifier_->PostAlways(kNotifyThreadFailure, kThreadFailureRefusedSetup);
 }
 
 void TCalcer::ResetPeakPath(const Setup& setup) {

@@ -7,9 +7,7 @@
 #include "ui_kit/palette.h"
 #include "ui_kit/services/main_window_services.h"
 
-namespace {
-
-void DrawOwnCross(QPainter& painter, const QRectF& square) {
+void DrawCloseCross(QPainter& painter, const QRectF& square) {
     const double inset = square.width() * 0.3;
     const QRectF cross = square.adjusted(inset, inset, -inset, -inset);
     QPen pen(QColorOf(clText));
@@ -20,8 +18,6 @@ void DrawOwnCross(QPainter& painter, const QRectF& square) {
     painter.drawLine(cross.topRight(), cross.bottomLeft());
 }
 
-}  // namespace
-
 void DrawCloseIcon(TBitmap32& bitmap, const QRect& square) {
     if (bitmap.Empty() || square.width() <= 0 || square.height() <= 0) return;
     QPainter painter(&bitmap.Image());
@@ -31,6 +27,6 @@ void DrawCloseIcon(TBitmap32& bitmap, const QRect& square) {
     if (MainWindowServices* main = mainWindowServices()) {
         main->DrawSvgIcon(painter, kCloserIconIndex, area);
     } else {
-        DrawOwnCross(painter, area);
+        DrawCloseCross(painter, area);
     }
 }

@@ -6,7 +6,11 @@
 #include <QRect>
 
 class TBitmap32;
+class QPainter;
+class QRectF;
 
 inline constexpr int kCloserIconIndex = 5;
 
 void DrawCloseIcon(TBitmap32& bitmap, const QRect& square);
+// The cross itself, in the text colour, for windows without the icon collection.
+void DrawCloseCross(QPainter& painter, const QRectF& square);

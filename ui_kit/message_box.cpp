@@ -1,5 +1,7 @@
 #include "ui_kit/message_box.h"
 
+#include "platform/user_dialogs.h"
+
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
@@ -313,4 +315,26 @@ int ShowMessageText(const QString& text, int32_t headerId, int32_t leftId, int32
 int ShowMessageIds(int32_t textId, int32_t headerId, int32_t leftId, int32_t centreId, int32_t rightId,
                    QWidget* owner) {
     return ShowMessageText(GetLangText(textId), headerId, leftId, centreId, rightId, owner);
+}
+
+int AskMessage(const QString& text, int32_t textId, int32_t headerId, int32_t leftId, int32_t centreId,
+               int32_t rightId, QWidget* owner) {
+    platform::MessageRequest request;
+    request.text = text;
+    if (textId > 0) request.textId = textId;
+    request.header = GetLangText(headerId);
+    request.headerId = headerId;
+    request.leftCaption = CaptionFor(leftId);
+    request.leftCaptionId = leftId;
+    request.centreCaption = CaptionFor(centreId);
+    request.centreCaptionId = centreId;
+    request.rightCaption = CaptionFor(rightId);
+    request.rightCaptionId = rightId;
+    request.owner = owner;
+    return platform::userDialogs()->ShowMessage(request);
+}
+
+int AskMessageIds(int32_t textId, int32_t headerId, int32_t leftId, int32_t centreId, int32_t rightId,
+                  QWidget* owner) {
+    return AskMessage(GetLangText(textId), textId, headerId, leftId, centreId, rightId, owner);
 }

@@ -97,3 +97,11 @@ int ShowMessageText(const QString& text, int32_t headerId, int32_t leftId, int32
                     QWidget* owner = nullptr);
 int ShowTMessage(const QString& text, const QString& header, const QString& left, const QString& centre,
                  const QString& right, QWidget* owner = nullptr);
+
+// The same message box asked through the program's dialog service
+// (platform/user_dialogs.h), which the GUI answers with the box above and a
+// test from its script. textId is 0 when text was not taken from the table.
+int AskMessage(const QString& text, int32_t textId, int32_t headerId, int32_t leftId, int32_t centreId,
+               int32_t rightId, QWidget* owner = nullptr);
+int AskMessageIds(int32_t textId, int32_t headerId, int32_t leftId, int32_t centreId, int32_t rightId,
+                  QWidget* owner = nullptr);

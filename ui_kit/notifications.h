@@ -53,6 +53,14 @@ inline constexpr intptr_t kNewValuesBlock = 15;
 inline constexpr intptr_t kNewValuesAudioStart = 5;
 inline constexpr intptr_t kNewValuesTestSignal = 7;
 
+// Arguments of kNotifyThreadFailure: what failed.
+inline constexpr intptr_t kThreadFailureCalculation = 0;   // the calculation thread ended by a failure
+inline constexpr intptr_t kThreadFailureRecord = 1;        // a save record could not be formed
+inline constexpr intptr_t kThreadFailureRecorder = 2;      // the WAV recorder failed
+inline constexpr intptr_t kThreadFailureRefusedSetup = 3;  // the calculation refused its set-up and waits idle
+inline constexpr intptr_t kThreadFailureVuMeter = 4;       // the VU meter thread ended by a failure
+inline constexpr intptr_t kThreadFailureClock = 5;         // the clock thread ended by a failure
+
 // Posts a notification to the main window, only while it is ready to take
 // one; answers whether it was posted.
 bool PostMainNotify(uintptr_t code, intptr_t argument);

@@ -295,7 +295,7 @@ TEST_F(CalculationCycleTest, SetupsBeyondTheRingsAreRefusedOnceAndLeaveTheEngine
         TCalcer calc(&posts);
         calc.RunCycle();
         EXPECT_FALSE(calc.ValidSetup());
-        EXPECT_EQ(posts.Take(), (std::vector<Posted>{{kNotifyThreadFailure, 0, true}}));
+        EXPECT_EQ(posts.Take(), (std::vector<Posted>{{kNotifyThreadFailure, kThreadFailureRefusedSetup, true}}));
         SineSource sine(1000.0, 0.5);
         Feed(calc, sine, 12000);
         EXPECT_TRUE(posts.Take().empty());

@@ -1,0 +1,90 @@
+// The main window's handlers of the notification message. Workers, callbacks
+// and dialogs post a code and an argument; the handler runs here, on the GUI
+// thread, in the order of the posts.
+#include "audio/audio_start_stop.h"
+#include "main/main_window.h"
+#include "main/vu_meter_view.h"
+#include "store/measurement_store.h"
+#include "ui_kit/info_window.h"
+#include "ui_kit/notifications.h"
+#include "ui_kit/shared_state.h"
+
+namespace {
+
+constexpr uintptr_t kNotifyNewEventData = 26;
+constexpr uintptr_t kNotifyInfoLineChanged = 50;
+constexpr uintptr_t kNotifyStatusLine = 323;
+
+}  // namespace
+
+void TVTProMaster::RegisterNotifications() {
+    dispatch_.Add(kNotifyInputAssign, [this](int32_t assignment) {
+        ChangeInputAssign(assignment);
+        UpdateVuLayout();
+    });
+    dispatch_.Add(kNotifyClockTick, [this](int32_t) {
+        zeitSpeicher_ = platform::SystemLocalNow();
+        if (pbIpInfo_) pbIpInfo_->Invalidate();
+    });
+    dispatch_.Add(kNotifyVuRefresh, [this](int32_t) {
+        if (vuView_) vuView_->PaintBuffer();
+    });
+    dispatch_.Add(kNotifyInfoAnswer, [this](int32_t answer) { InfoAnswer(answer); });
+    dispatch_.Add(kNotifyVuLayout, [this](int32_t) {
+        if (vuView_) vuView_->RebuildVuScale();
+    });
+    dispatch_.Add(kNotifyNewEventData, [this](int32_t) {
+        if (TDaten* store = defaultDaten.load()) store->InitValues();
+        ApplyRunSettings();
+    });
+    dispatch_.Add(kNotifyDeviceLine, [](int32_t) { UpdateSoundLabel(); });
+    dispatch_.Add(
+        kNotifyNewValues,
+        [this](int32_t argument) {
+            if (argument != kNewValuesBlock) return;
+            calcRestartedLast_ = false;  // the calculation works again
+            workers_->FetchLeqAndCheck();
+            workers_->FetchPeakAndCheck();
+            workers_->FetchLeqKAndCheck();
+            workers_->FetchLeqK();
+            workers_->FetchLeq120();
+            workers_->FetchLeqFull();
+        },
+        true);
+    dispatch_.Add(kNotifyInfoLineChanged, [this](int32_t) {
+        if (pbInfoMessung_) pbInfoMessung_->Invalidate();
+    });
+    dispatch_.Add(kNotifyThreadFailure, [this](int32_t code) { ReportThreadFailure(code); });
+    dispatch_.Add(kNotifyStatusLine, [this](int32_t) {
+        if (pbStatus_) pbStatus_->Invalidate();
+    });
+}
+
+void TVTProMaster::WMMainNotify(uintptr_t code, intptr_t argument) {
+    if (observeNotifications_) observeNotifications_(code, argument);
+    dispatch_.Dispatch(code, argument, leaving_);
+}
+
+void TVTProMaster::InfoAnswer(int32_t code) {
+    // Only closing is built; the follow-ups the other answers name come with
+    // the windows they open.
+    CloseInfoWindow();
+}
+
+void TVTProMaster::CloseInfoWindow() {
+    if (TinfoWindow* window = infoWindow.exchange(nullptr)) {
+        window->hide();
+        window->deleteLater();
+    }
+}
+
+void TVTProMaster::UpdateVuLayout() {
+    PostMainNotify(kNotifyVuLayout, 0);
+    PostMainNotify(kNotifyVuRefresh, 5);
+}
+
+void TVTProMaster::DrawVuLabels() {
+    if (vuView_) vuView_->RebuildVuScale();
+}
+
+void TVTProMaster::StopFindPeak() { fields_.isFindPeak.store(false); }

@@ -1,0 +1,117 @@
+// The program's entry: one instance per user, the two settings every window
+// needs from the start, the splash window, then the main window and the
+// message loop.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "main/main_window.h"
+#include "platform/single_instance.h"
+#include "ui_kit/gui_dialogs.h"
+#include "ui_kit/message_box.h"
+#include "ui_kit/palette.h"
+#include "ui_kit/shared_state.h"
+#include "ui_kit/splash_window.h"
+#include "ui_kit/startup_settings.h"
+#include "ui_kit/text_table.h"
+
+namespace {
+
+const QString kInstanceName = QStringLiteral("VeltaroRun");
+const QString kProgramTitle = QStringLiteral("Veltaro Pro 2026");
+constexpr int kRaiseTimeoutMs = 2000;
+
+bool EnvSet(const char* name) {
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0' && *v != '0';
+}
+
+// A window system to show the window on; without one Qt would abort with a
+// message about plug-ins that tells a user little.
+bool HaveDisplay() {
+    return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY") || EnvSet("QT_QPA_PLATFORM");
+}
+
+// The start-up benchmark asks for the time to the first completed paint:
+// the window reports it once and the program ends.
+class FirstPaintReporter : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !reported_) {
+            reported_ = true;
+            // Queued, so it runs after the paint has completed.
+            QTimer::singleShot(0, qApp, [] {
+                std::printf("first-paint\n");
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool reported_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!HaveDisplay()) {
+        std::fprintf(stderr, "veltaro: no display to show the window on (DISPLAY or WAYLAND_DISPLAY is not set)\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("veltaro"));
+    GuiDialogs dialogs;
+    platform::SetUserDialogs(&dialogs);
+
+    QString why;
+    switch (platform::AcquireInstanceGuard(kInstanceName, &why)) {
+    case platform::InstanceGuard::AlreadyRunning:
+        platform::AskRunningInstanceToRaise(kInstanceName, kRaiseTimeoutMs);
+        return 0;
+    case platform::InstanceGuard::Failed:
+        // Two unguarded instances would write the same crash backups.
+        ShowTMessage(why, kProgramTitle, QString(), QString(), QStringLiteral("Okay"));
+        return 1;
+    case platform::InstanceGuard::First:
+        break;
+    }
+
+    LoadStartupDisplaySettings();
+    SetColorScheme(displayLayout.load());
+
+    auto* splash = new TStartUp();
+    splash->show();
+    splash->raise();
+    splash->activateWindow();
+    QCoreApplication::processEvents();
+
+    QApplication::setApplicationDisplayName(kProgramTitle);
+    StartOptions options;
+    options.arguments = QCoreApplication::arguments().mid(1);
+    options.answerStartNoticeAtOnce = EnvSet("VELTARO_BENCH_FIRST_PAINT");
+    options.splash = splash;
+    int result = 0;
+    {
+        TVTProMaster window(options);
+        if (!window.Created()) return 3;
+        platform::SetRaiseRequestHandler([&window] {
+            window.showNormal();
+            window.raise();
+            window.activateWindow();
+        });
+        FirstPaintReporter reporter;
+        if (EnvSet("VELTARO_BENCH_FIRST_PAINT")) window.installEventFilter(&reporter);
+        window.show();
+        result = QApplication::exec();
+        platform::SetRaiseRequestHandler({});
+    }
+    platform::SetUserDialogs(nullptr);
+    return result;
+}
