@@ -26,7 +26,9 @@
 #include "store/measurement_store.h"
 #include "store/measuring_preset.h"
 #include "store/preset_handler.h"
+#include "platform/system_bus.h"
 #include "support/hide_machine_sound_devices.h"
+#include "support/peers.h"
 #include "ui_kit/level_bars.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/palette.h"
@@ -209,6 +211,31 @@ TEST_F(MainWindowConcurrent, TheCalculationReadsItsSetUpThroughTheGetters) {
     EXPECT_EQ(window->GetPeakSamples(), 2);
     EXPECT_EQ(window->GetSaveIntervalSec(), defaultDaten.load()->GetDrawInterval());
     Exit();
+}
+
+TEST_F(MainWindowConcurrent, OnBatteryTheUserIsWarnedAtStartAndAtEachChangeOfThePowerSource) {
+    peers::PrivateBus bus;
+    ASSERT_FALSE(bus.Address().isEmpty());
+    peers::PeerProcess upower;
+    ASSERT_TRUE(peers::StartReadyPeer(upower, QStringLiteral("fake_upower"),
+                                      {"--address", bus.Address(), "--on-battery", "--warning-level", "4"}));
+    platform::SetSystemBusAddress(bus.Address());
+    auto warnings = [&] {
+        const auto all = dialogs.messages();
+        return std::count_if(all.begin(), all.end(), [](const auto& m) { return m.text.contains(GetLangText(1184)); });
+    };
+    Start();
+    EXPECT_EQ(warnings(), 1);
+    EXPECT_TRUE(MessageTexts().front().startsWith(GetLangText(1185)));  // the battery is critical
+    EXPECT_TRUE(window->IsOnBattery());
+    upower.Write("OnBattery false");
+    ASSERT_EQ(upower.ReadLine(), QStringLiteral("ok"));
+    ASSERT_TRUE(ProcessUntil([&] { return !window->IsOnBattery(); }));
+    upower.Write("OnBattery true");
+    ASSERT_EQ(upower.ReadLine(), QStringLiteral("ok"));
+    ASSERT_TRUE(ProcessUntil([&] { return warnings() == 2; }));
+    Exit();
+    platform::SetSystemBusAddress(QString());
 }
 
 TEST(WindowLengths, AreCountedIn125msBlocks) {
