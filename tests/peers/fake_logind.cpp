@@ -20,12 +20,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "peer_io.h"
+
 namespace {
 
-void Say(const QString& line) {
-    std::printf("%s\n", qPrintable(line));
-    std::fflush(stdout);
-}
+using peer_io::Say;
 
 class Manager : public QDBusVirtualObject {
 public:
@@ -81,11 +80,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "fake_logind: cannot serve on %s\n", qPrintable(parser.value(QStringLiteral("address"))));
         return 1;
     }
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
-        char buffer[64];
-        if (read(STDIN_FILENO, buffer, sizeof buffer) <= 0) app.quit();
-    });
+    peer_io::WatchStdin(app);
     Say(QStringLiteral("ready"));
     return app.exec();
 }

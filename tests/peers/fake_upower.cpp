@@ -13,24 +13,20 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
-#include <QSocketNotifier>
 
 #include <cstdio>
 #include <functional>
 
-#include <unistd.h>
+#include "peer_io.h"
 
 namespace {
+
+using peer_io::Say;
 
 struct PowerValues {
     bool onBattery = false;
     uint32_t warningLevel = 1;
 };
-
-void Say(const char* line) {
-    std::printf("%s\n", line);
-    std::fflush(stdout);
-}
 
 // Answers Properties.Get for one object: interface and property names from
 // the table, values read when asked.
@@ -67,7 +63,7 @@ void ApplyCommand(const QString& line, PowerValues& values) {
     if (words.size() != 2) return;
     if (words[0] == QStringLiteral("OnBattery")) values.onBattery = words[1] == QStringLiteral("true");
     if (words[0] == QStringLiteral("WarningLevel")) values.warningLevel = words[1].toUInt();
-    Say("ok");
+    Say(QStringLiteral("ok"));
 }
 
 }  // namespace
@@ -98,21 +94,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QByteArray pending;
-    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
-        char buffer[256];
-        const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
-            app.quit();
-            return;
-        }
-        pending.append(buffer, n);
-        for (qsizetype end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
-            ApplyCommand(QString::fromUtf8(pending.left(end)).trimmed(), values);
-            pending.remove(0, end + 1);
-        }
-    });
-    Say("ready");
+    peer_io::WatchStdin(app, [&](const QString& line) { ApplyCommand(line, values); });
+    Say(QStringLiteral("ready"));
     return app.exec();
 }

@@ -8,21 +8,9 @@
 //   "failed: <why>"    exits 2
 #include "platform/single_instance.h"
 
-#include <QCoreApplication>
-#include <QSocketNotifier>
+#include "peer_io.h"
 
-#include <cstdio>
-
-#include <unistd.h>
-
-namespace {
-
-void Say(const QString& line) {
-    std::printf("%s\n", qPrintable(line));
-    std::fflush(stdout);
-}
-
-}  // namespace
+using peer_io::Say;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -45,11 +33,7 @@ int main(int argc, char** argv) {
             break;
     }
     platform::SetRaiseRequestHandler([] { Say(QStringLiteral("raised")); });
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
-        char buffer[64];
-        if (read(STDIN_FILENO, buffer, sizeof buffer) <= 0) app.quit();
-    });
+    peer_io::WatchStdin(app);
     Say(QStringLiteral("first"));
     return app.exec();
 }
