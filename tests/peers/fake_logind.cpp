@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include "peer_io.h"
+#include "support/qt_dbus_tsan_suppressions.h"
 
 namespace {
 

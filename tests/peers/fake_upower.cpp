@@ -18,6 +18,7 @@
 #include <functional>
 
 #include "peer_io.h"
+#include "support/qt_dbus_tsan_suppressions.h"
 
 namespace {
 

@@ -8,6 +8,10 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <csignal>
+
+#include <sys/prctl.h>
+
 namespace peers {
 
 inline constexpr int kPeerWaitMs = 20000;
@@ -18,10 +22,14 @@ inline QString PeerPath(const QString& name) {
 }
 
 // A started process whose stdout is read line by line. Killed at the end
-// unless it ended before.
+// unless it ended before, and also when the test process dies: a peer left
+// behind would hold the test's stderr open and keep ctest waiting.
 class PeerProcess {
 public:
-    PeerProcess() { process_.setProcessChannelMode(QProcess::ForwardedErrorChannel); }
+    PeerProcess() {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    }
     ~PeerProcess() { Kill(); }
     PeerProcess(const PeerProcess&) = delete;
     PeerProcess& operator=(const PeerProcess&) = delete;

@@ -13,8 +13,10 @@
 #include "platform/system_bus.h"
 #include "platform/user_dialogs.h"
 #include "support/peers.h"
+#include "support/qt_dbus_tsan_suppressions.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/system_services.h"
+
 
 namespace {
 
