@@ -47,6 +47,10 @@ SettingBinding AtomicBool(const char* name, G g, W w, std::atomic<bool>* p, bool
     return {QString::fromLatin1(name), SettingKind::Boolean, g, w, QVariant(def),
             [p] { return QVariant(p->load()); }, [p](const QVariant& v) { p->store(v.toBool()); }};
 }
+SettingBinding AtomicFloat(const char* name, G g, W w, std::atomic<double>* p, double def) {
+    return {QString::fromLatin1(name), SettingKind::Float, g, w, QVariant(def), [p] { return QVariant(p->load()); },
+            [p](const QVariant& v) { p->store(v.toDouble()); }};
+}
 // Colours are stored as the integer form of the platform's colour value.
 SettingBinding Color(const char* name, G g, W w, TColor* p, TColor def) {
     return {QString::fromLatin1(name), SettingKind::Integer, g, w, QVariant(static_cast<int32_t>(def)),
@@ -121,7 +125,7 @@ void AddSettingValues(std::vector<SettingBinding>& t, TProgramSettings& s, const
     t.push_back(Int("pwLength", G::Settings, W::AtExit, &pwLength, 0));
     t.push_back(Int("LastPresetId", G::Settings, W::Settings, &lastPresetId, -2));
     t.push_back(Int("UseIps", G::Settings, W::Settings, &s.useIps, 0));
-    t.push_back(Plain("RLZ", SettingKind::Float, G::Settings, W::Settings, &s.rlz, 1.0));
+    t.push_back(AtomicFloat("RLZ", G::Settings, W::Settings, &s.rlz, 1.0));
     t.push_back(Bool("CheckSetup", G::Settings, W::Settings, &s.checkKorrSetup, true));
     t.push_back(Bool("CheckStart", G::Settings, W::Settings, &s.checkKorrStart, true));
     static const char* const kAreaNames[4] = {"Oben", "Mitte", "UntenL", "UntenR"};

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -74,7 +75,7 @@ struct TProgramSettings {
     bool syncWebTime = true;
     int32_t ipPort = 80;
     int32_t useIps = 0;
-    double rlz = 1.0;
+    std::atomic<double> rlz{1.0};  // the VU thread reads it at each reset
     bool checkKorrSetup = true;
     bool checkKorrStart = true;
     int32_t timeShowMode = 1;

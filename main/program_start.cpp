@@ -147,7 +147,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
     wasapiAvailable = wasAudio_->Init(handle_, WM_MAIN_NOTIFY, kNotifySessionEvent, 3);
 
     InstallThreadFailureNotification();
-    workers_ = std::make_unique<TWorkerThreads>([this] { return settings_.rlz; });
+    workers_ = std::make_unique<TWorkerThreads>([this] { return settings_.rlz.load(); });
     workers_->StartVuThread();
     fields_.hVuThread.store(workers_->VuThread());
     workers_->StartCalcer();

@@ -2,131 +2,36 @@
 // temporary settings hive, with the simulated sine as its input.
 #include "main/main_window.h"
 
-#include <QApplication>
+#include "main_window_fixture.h"
+
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <functional>
-#include <memory>
 #include <vector>
 
 #include "audio/calculation_thread.h"
 #include "audio/value_reader.h"
 #include "main/vu_meter_view.h"
-#include "platform/known_folders.h"
 #include "platform/registry.h"
-#include "platform/simulated_audio.h"
-#include "platform/user_dialogs.h"
 #include "store/measurement_store.h"
 #include "store/measuring_preset.h"
 #include "store/preset_handler.h"
-#include "platform/system_bus.h"
-#include "support/hide_machine_sound_devices.h"
-#include "support/peers.h"
 #include "ui_kit/level_bars.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/palette.h"
 #include "ui_kit/shared_state.h"
-#include "ui_kit/startup_settings.h"
 #include "ui_kit/text_table.h"
 
 namespace {
 
-using platform::KnownFolder;
 using platform::Registry;
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "main_window_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    return app;
-}
-
-// Runs the event loop until done() holds; false when it did not within the bound.
-bool ProcessUntil(const std::function<bool()>& done, int boundMs = 20000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > boundMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-bool IsLit(TColor32 pixel) {
-    return pixel == clGreen32 || pixel == clYellow32 || pixel == clRed32;
-}
-
-class MainWindowConcurrent : public ::testing::Test {
-protected:
-    void SetUp() override {
-        App();
-        ASSERT_TRUE(dir.isValid());
-        ASSERT_TRUE(test_support::HideMachineSoundDevices());
-        platform::SetKnownFolderOverride(KnownFolder::AppData, dir.filePath("data"));
-        platform::SetKnownFolderOverride(KnownFolder::Documents, dir.filePath("docs"));
-        platform::SetKnownFolderOverride(KnownFolder::UserConfig, dir.filePath("config"));
-        Registry::SetHiveFiles(dir.filePath("user.hive"), dir.filePath("machine.hive"));
-        platform::SetUserDialogs(&dialogs);
-        language.store(2);
-    }
-    void TearDown() override {
-        window.reset();
-        platform::SetUserDialogs(nullptr);
-        Registry::SetHiveFiles(QString(), QString());
-        platform::ClearKnownFolderOverrides();
-    }
-
-    void WriteSettings(const std::function<void(Registry&)>& write, const QString& key = kSettingsKey) {
-        Registry reg;
-        ASSERT_TRUE(reg.OpenKey(key, true));
-        write(reg);
-        ASSERT_TRUE(reg.CloseKey());
-    }
-    void UseSimulatedSine() {
-        WriteSettings([](Registry& reg) { reg.WriteString("WaveInName", platform::kSimulatedSineName); });
-    }
-    std::optional<bool> ReadBool(const QString& name) {
-        Registry reg;
-        if (!reg.OpenKeyReadOnly(kSettingsKey)) return std::nullopt;
-        return reg.ReadBool(name);
-    }
-    void Start(QStringList arguments = {}) {
-        StartOptions options;
-        options.arguments = std::move(arguments);
-        options.answerStartNoticeAtOnce = true;
-        options.observeNotifications = [this](uintptr_t code, intptr_t) { seen.push_back(code); };
-        window = std::make_unique<TVTProMaster>(options);
-        ASSERT_TRUE(window->Created());
-    }
-    // Exit through the menu: the question answered with "Exit".
-    void Exit() {
-        dialogs.ScriptMessage(platform::kMessageRight);
-        window->show();
-        window->Beenden1Click();
-        EXPECT_FALSE(window->isVisible());
-        window.reset();
-    }
-    std::vector<QString> MessageTexts() const {
-        std::vector<QString> texts;
-        for (const auto& m : dialogs.messages()) texts.push_back(m.text);
-        return texts;
-    }
-    bool Saw(uintptr_t code) const { return std::find(seen.begin(), seen.end(), code) != seen.end(); }
-
-    QTemporaryDir dir;
-    platform::ScriptedDialogs dialogs;
-    std::unique_ptr<TVTProMaster> window;
-    std::vector<uintptr_t> seen;
-};
+using test_support::IsLit;
+using test_support::ProcessUntil;
+using test_support::MainWindowConcurrent;
 
 TEST_F(MainWindowConcurrent, AFirstStartComesUpIdleWithItsFoldersAndEndsClean) {
     UseSimulatedSine();
@@ -211,31 +116,6 @@ TEST_F(MainWindowConcurrent, TheCalculationReadsItsSetUpThroughTheGetters) {
     EXPECT_EQ(window->GetPeakSamples(), 2);
     EXPECT_EQ(window->GetSaveIntervalSec(), defaultDaten.load()->GetDrawInterval());
     Exit();
-}
-
-TEST_F(MainWindowConcurrent, OnBatteryTheUserIsWarnedAtStartAndAtEachChangeOfThePowerSource) {
-    peers::PrivateBus bus;
-    ASSERT_FALSE(bus.Address().isEmpty());
-    peers::PeerProcess upower;
-    ASSERT_TRUE(peers::StartReadyPeer(upower, QStringLiteral("fake_upower"),
-                                      {"--address", bus.Address(), "--on-battery", "--warning-level", "4"}));
-    platform::SetSystemBusAddress(bus.Address());
-    auto warnings = [&] {
-        const auto all = dialogs.messages();
-        return std::count_if(all.begin(), all.end(), [](const auto& m) { return m.text.contains(GetLangText(1184)); });
-    };
-    Start();
-    EXPECT_EQ(warnings(), 1);
-    EXPECT_TRUE(MessageTexts().front().startsWith(GetLangText(1185)));  // the battery is critical
-    EXPECT_TRUE(window->IsOnBattery());
-    upower.Write("OnBattery false");
-    ASSERT_EQ(upower.ReadLine(), QStringLiteral("ok"));
-    ASSERT_TRUE(ProcessUntil([&] { return !window->IsOnBattery(); }));
-    upower.Write("OnBattery true");
-    ASSERT_EQ(upower.ReadLine(), QStringLiteral("ok"));
-    ASSERT_TRUE(ProcessUntil([&] { return warnings() == 2; }));
-    Exit();
-    platform::SetSystemBusAddress(QString());
 }
 
 TEST(WindowLengths, AreCountedIn125msBlocks) {

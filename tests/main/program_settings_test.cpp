@@ -152,7 +152,7 @@ TEST_F(ProgramSettingsTest, NamesInAnotherCaseAndValuesOfAnotherTypeAreHandledAs
     EXPECT_EQ(settings.ipPort, 8080);
     EXPECT_EQ(settings.precision, 0);
     EXPECT_FALSE(settings.makeReadOnly);
-    EXPECT_EQ(settings.rlz, 1.0);
+    EXPECT_EQ(settings.rlz.load(), 1.0);
 }
 
 TEST_F(ProgramSettingsTest, DeviceReadClampsTheLineWidthAndFindsDevicesByName) {

@@ -5,7 +5,8 @@
 // for OnBattery on /org/freedesktop/UPower and, unless told otherwise, for
 // WarningLevel (UPower's numbers: 1 none, 3 low, 4 critical, 5 action) on
 // /org/freedesktop/UPower/devices/DisplayDevice. It prints "ready" once the
-// name is owned. Lines on its stdin change the values and are confirmed with
+// name is owned. Lines on its stdin change the values (a change of OnBattery
+// is announced as UPower does, by PropertiesChanged) and are confirmed with
 // "ok": "OnBattery true|false", "WarningLevel <n>". It ends when stdin closes.
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -59,10 +60,23 @@ private:
     std::function<QVariant()> value_;
 };
 
-void ApplyCommand(const QString& line, PowerValues& values) {
+// UPower announces a new power source as a property change of its manager.
+void AnnounceOnBattery(const QDBusConnection& bus, bool onBattery) {
+    QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/UPower"),
+                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                     QStringLiteral("PropertiesChanged"));
+    signal << QStringLiteral("org.freedesktop.UPower")
+           << QVariantMap{{QStringLiteral("OnBattery"), QVariant(onBattery)}} << QStringList();
+    bus.send(signal);
+}
+
+void ApplyCommand(const QString& line, PowerValues& values, const QDBusConnection& bus) {
     const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.size() != 2) return;
-    if (words[0] == QStringLiteral("OnBattery")) values.onBattery = words[1] == QStringLiteral("true");
+    if (words[0] == QStringLiteral("OnBattery")) {
+        values.onBattery = words[1] == QStringLiteral("true");
+        AnnounceOnBattery(bus, values.onBattery);
+    }
     if (words[0] == QStringLiteral("WarningLevel")) values.warningLevel = words[1].toUInt();
     Say(QStringLiteral("ok"));
 }
@@ -95,7 +109,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    peer_io::WatchStdin(app, [&](const QString& line) { ApplyCommand(line, values); });
+    peer_io::WatchStdin(app, [&](const QString& line) { ApplyCommand(line, values, bus); });
     Say(QStringLiteral("ready"));
     return app.exec();
 }
