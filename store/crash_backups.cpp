@@ -196,7 +196,6 @@ bool TDaten::BackupBlocks() {
         std::vector<TBlockDaten8> fresh;
         {
             platform::ReadGuard guard(DataSync);
-            fresh.reserve(aB8.size() - static_cast<size_t>(from));
             for (size_t i = static_cast<size_t>(from); i < aB8.size(); ++i) {
                 fresh.push_back(OwnCopy(aB8[i]));
             }

@@ -15,7 +15,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "store/measurement_file.h"
@@ -73,6 +75,15 @@ protected:
         QByteArray image(kHeaderBackupBytes, '\0');
         std::memcpy(image.data(), &h.theData, sizeof h.theData);
         return image;
+    }
+    // A running measurement whose values 0 .. values-1 and block 1 are in
+    // both files of their pair.
+    void StartBackedUp(TDaten& store, int32_t values) {
+        ASSERT_TRUE(store.InitMessung(Folder()));
+        AddValues(store, 0, values);
+        store.AddBlock(Block(1));
+        ASSERT_TRUE(store.SecSave(true));
+        ASSERT_TRUE(store.SecSave(true));
     }
     void SetWritable(const QString& name, bool on) {
         ASSERT_EQ(::chmod(QFile::encodeName(Path(name)).constData(), on ? 0644 : 0444), 0);
@@ -255,11 +266,7 @@ TEST_F(CrashBackupTest, AFailedWriteLeavesNoGap) {
 
 TEST_F(CrashBackupTest, AVanishedFileIsWrittenAnewOnItsTurn) {
     TDaten store;
-    ASSERT_TRUE(store.InitMessung(Folder()));
-    AddValues(store, 0, 3);
-    store.AddBlock(Block(1));
-    ASSERT_TRUE(store.SecSave(true));
-    ASSERT_TRUE(store.SecSave(true));
+    ASSERT_NO_FATAL_FAILURE(StartBackedUp(store, 3));
     ASSERT_TRUE(QFile::remove(Path("werteBackup1.vtb")));
     ASSERT_TRUE(QFile::remove(Path("BlockBackup1.vtb")));
 
@@ -296,11 +303,7 @@ private:
 
 TEST_F(CrashBackupTest, AFullDiskLosesNothingAndTheBackupCatchesUpLater) {
     TDaten store;
-    ASSERT_TRUE(store.InitMessung(Folder()));
-    AddValues(store, 0, 10);
-    store.AddBlock(Block(1));
-    ASSERT_TRUE(store.SecSave(true));
-    ASSERT_TRUE(store.SecSave(true));
+    ASSERT_NO_FATAL_FAILURE(StartBackedUp(store, 10));
     const QByteArray header1 = Read("DatenBackup1.vtb");
     const QByteArray header2 = Read("DatenBackup2.vtb");
     TBlockDaten8 longBlock = Block(2);
@@ -418,11 +421,7 @@ void KillOnFileSizeLimit(int) { ::kill(::getpid(), SIGKILL); }
 
 TEST_F(CrashBackupTest, AKillInsideAnAppendLeavesACutTailThatTheNextBackupCutsOff) {
     TDaten store;
-    ASSERT_TRUE(store.InitMessung(Folder()));
-    AddValues(store, 0, 10);
-    store.AddBlock(Block(1));
-    ASSERT_TRUE(store.SecSave(true));
-    ASSERT_TRUE(store.SecSave(true));
+    ASSERT_NO_FATAL_FAILURE(StartBackedUp(store, 10));
 
     // The child goes on with the same store from here; this process keeps
     // the bookkeeping of the last backup completed before the fork, as a
@@ -469,6 +468,42 @@ TEST_F(CrashBackupTest, AKillInsideAnAppendLeavesACutTailThatTheNextBackupCutsOf
     }
     for (const char* name : {"BlockBackup1.vtb", "BlockBackup2.vtb"}) {
         EXPECT_EQ(Read(name), BlockFileOf({Block(1), other})) << name;
+    }
+}
+
+// Values and blocks may arrive on another thread while a backup runs: each
+// backup copies a consistent prefix under the lock and the files end up
+// holding every value and block.
+TEST(CrashBackupConcurrent, BackupsRunWhileAnotherThreadAppends) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TDaten store;
+    ASSERT_TRUE(store.InitMessung(dir.path()));
+    constexpr int32_t kValues = 2000;
+    std::atomic<bool> done{false};
+    std::thread appender([&] {
+        for (int32_t i = 0; i < kValues; ++i) {
+            store.AddWert(Value(i));
+            if (i % 100 == 0) {
+                store.AddBlock(Block(i / 100 + 1));
+            }
+        }
+        done = true;
+    });
+    while (!done.load()) {
+        store.SecSave(true);
+    }
+    appender.join();
+    store.SecSave(true);
+    store.SecSave(true);
+    std::vector<TBlockDaten8> blocks;
+    for (int32_t id = 1; id <= kValues / 100; ++id) {
+        blocks.push_back(Block(id));
+    }
+    for (const char* name : {"werteBackup1.vtb", "werteBackup2.vtb", "BlockBackup1.vtb", "BlockBackup2.vtb"}) {
+        QFile file(QDir(dir.path()).filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+        EXPECT_EQ(file.readAll(), name[0] == 'w' ? ValueBytes(0, kValues) : BlockFileOf(blocks)) << name;
     }
 }
 
