@@ -232,6 +232,93 @@ bool AtomicFile::commit() {
     return true;
 }
 
+GrowingFile::~GrowingFile() { close(); }
+
+void GrowingFile::close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool GrowingFile::fail(const QString& text) {
+    error_ = text;
+    return false;
+}
+
+bool GrowingFile::open(const QString& path) {
+    close();
+    error_.clear();
+    created_ = false;
+    sizeAtOpen_ = 0;
+    if (path.isEmpty()) return fail(QStringLiteral("No file name was given."));
+    path_ = QFileInfo(path).absoluteFilePath();
+    const QByteArray native = nativePath(path_);
+    fd_ = ::open(native.constData(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0 && errno == ENOENT) {
+        fd_ = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        created_ = fd_ >= 0;
+    }
+    if (fd_ < 0) return fail(QStringLiteral("Cannot write \"%1\": %2").arg(path_, systemError(errno)));
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+        const int err = errno;
+        close();
+        return fail(QStringLiteral("Cannot write \"%1\": %2").arg(path_, systemError(err)));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        close();
+        return fail(QStringLiteral("Cannot write \"%1\": it is not a regular file.").arg(path_));
+    }
+    if (isProtectedAgainstWriting(st, native)) {
+        close();
+        return fail(QStringLiteral("Access denied: \"%1\" is read-only.").arg(path_));
+    }
+    sizeAtOpen_ = st.st_size;
+    return true;
+}
+
+bool GrowingFile::cutTo(qint64 length) {
+    if (fd_ < 0) return fail(QStringLiteral("The file is not open for writing."));
+    if (length < 0) return fail(QStringLiteral("Cannot shorten \"%1\": negative length.").arg(path_));
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || (st.st_size > length && ::ftruncate(fd_, length) != 0))
+        return fail(QStringLiteral("Cannot shorten \"%1\": %2").arg(path_, systemError(errno)));
+    return true;
+}
+
+bool GrowingFile::writeAt(qint64 offset, const QByteArray& data) {
+    if (fd_ < 0) return fail(QStringLiteral("The file is not open for writing."));
+    const char* p = data.constData();
+    qint64 left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::pwrite(fd_, p, static_cast<size_t>(left), offset);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail(QStringLiteral("Cannot write \"%1\": %2").arg(path_, systemError(errno)));
+        }
+        p += n;
+        left -= n;
+        offset += n;
+    }
+    return true;
+}
+
+bool GrowingFile::sync() {
+    if (fd_ < 0) return fail(QStringLiteral("The file is not open for writing."));
+    int rc;
+    do {
+        rc = ::fdatasync(fd_);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) return fail(QStringLiteral("Cannot write \"%1\" to disk: %2").arg(path_, systemError(errno)));
+    if (created_) {
+        QString folderError;
+        if (!syncFolder(QFileInfo(path_).absolutePath(), &folderError)) return fail(folderError);
+        created_ = false;
+    }
+    return true;
+}
+
 bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* error) {
     AtomicFile file;
     const bool ok = file.open(path) && file.write(data) && file.commit();

@@ -1,11 +1,13 @@
 #pragma once
 // File helpers that every part of the program shares.
 //
-// Every file the program writes goes through the atomic writer below: the
-// data is written whole to a temporary file beside the target, synced to
+// Every file the program writes whole goes through the atomic writer below:
+// the data is written whole to a temporary file beside the target, synced to
 // disk, renamed over the target and the folder is synced. A crash, a kill or
 // a full disk therefore leaves either the old or the new file, never half of
-// one, and a failed write leaves the target exactly as it was.
+// one, and a failed write leaves the target exactly as it was. Files that
+// grow all through a run (the crash backups) are extended in place instead,
+// through GrowingFile, whose owner keeps count of what is safely on disk.
 //
 // File names the program looks up are matched without regard to case, as
 // they were on the system the file formats come from.
@@ -67,6 +69,45 @@ private:
     QByteArray buffer_;
     std::optional<mode_t> forcedMode_;
     bool failed_ = false;
+    QString error_;
+};
+
+// A file that grows in place, for backups that must survive a crash without
+// being rewritten whole: the owner knows how many bytes are safely on disk,
+// cuts off whatever a crash or a failed write left behind them, writes the
+// new bytes there and makes them durable with one fdatasync. Data already
+// synced is never touched by a later failure.
+class GrowingFile {
+public:
+    GrowingFile() = default;
+    ~GrowingFile();
+    GrowingFile(const GrowingFile&) = delete;
+    GrowingFile& operator=(const GrowingFile&) = delete;
+
+    // Opens path for writing, creating it when missing. A folder, a special
+    // file and a target without write permission for its owner are refused,
+    // as the atomic writer refuses them.
+    bool open(const QString& path);
+    // The length the file had when it was opened.
+    qint64 sizeAtOpen() const { return sizeAtOpen_; }
+    // Shortens the file to length when it is longer.
+    bool cutTo(qint64 length);
+    bool writeAt(qint64 offset, const QByteArray& data);
+    // fdatasync; for a file that open() created, the folder is synced as
+    // well, so that the new name survives a crash too.
+    bool sync();
+
+    // Why the last call failed.
+    QString errorString() const { return error_; }
+
+private:
+    bool fail(const QString& text);
+    void close();
+
+    QString path_;
+    int fd_ = -1;
+    qint64 sizeAtOpen_ = 0;
+    bool created_ = false;
     QString error_;
 };
 

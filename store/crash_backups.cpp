@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <vector>
@@ -50,17 +51,18 @@ QByteArray HeaderTextsImage(const TsaveItHeader13& header) {
     return image;
 }
 
-QByteArray BlocksImage(const std::vector<TBlockDaten8>& blocks) {
+QByteArray CountImage(int32_t count) {
+    return QByteArray(reinterpret_cast<const char*>(&count), sizeof count);
+}
+
+QByteArray BlockRecordsImage(const std::vector<TBlockDaten8>& blocks) {
     QByteArray image;
     QBuffer out(&image);
     out.open(QIODevice::WriteOnly);
-    const auto count = static_cast<int32_t>(blocks.size());
-    bool ok = out.write(reinterpret_cast<const char*>(&count), sizeof count) == sizeof count;
     for (const TBlockDaten8& block : blocks) {
-        ok = ok && WriteBlockRecord(out, block);
-    }
-    if (!ok) {
-        throw std::runtime_error("the block backup could not be built");
+        if (!WriteBlockRecord(out, block)) {
+            throw std::runtime_error("the block backup could not be built");
+        }
     }
     return image;
 }
@@ -81,6 +83,7 @@ bool TDaten::InitMessung(const QString& folder) {
         BUP = folder;
         blockSaveID = werteSaveID = datenSaveId = 1;
         lastSavedBlock[0] = lastSavedBlock[1] = -1;
+        blockBytesSaved[0] = blockBytesSaved[1] = 0;
         firstWertToSave[0] = firstWertToSave[1] = 0;
         header = OwnCopy(DatenLatch);
     }
@@ -119,64 +122,97 @@ bool TDaten::SecSave(bool saveBlock) {
     return wrote && ok;
 }
 
-// The file whose turn it is gets every value up to now. Its bookkeeping
-// moves on only when the write succeeded; the turn passes either way, so a
-// file that cannot be written does not hold up the other one.
+// The file whose turn it is gets the values it lacks appended. Its
+// bookkeeping moves on only when the append reached the disk; the turn passes
+// either way, so a file that cannot be written does not hold up the other
+// one. Only the copy of the new values is made under the lock.
 bool TDaten::BackupWerte(bool& wrote) {
     const int32_t number = werteSaveID;
     int32_t& first = firstWertToSave[number - 1];
-    QByteArray content;
-    int32_t n = 0;
     try {
-        platform::ReadGuard guard(DataSync);
-        n = static_cast<int32_t>(aW6.size());
+        int32_t n = 0;
+        {
+            platform::ReadGuard guard(DataSync);
+            n = static_cast<int32_t>(aW6.size());
+        }
         if (n == 0) {
             return true;
         }
-        if (first != n) {
-            content = QByteArray(reinterpret_cast<const char*>(aW6.data()),
-                                 static_cast<qsizetype>(aW6.size() * sizeof(TSaveIT6)));
-        }
-    } catch (const std::exception&) {
         werteSaveID = Other(number);
-        return false;
-    }
-    werteSaveID = Other(number);
-    if (first == n) {
+        if (first == n) {
+            return true;
+        }
+        platform::GrowingFile file;
+        if (!file.open(BackupPath(BUP, WerteBackupName(number)))) {
+            return false;
+        }
+        // A file shorter than its bookkeeping says (removed meanwhile) is
+        // refilled from its last whole value; a list that shrank is written
+        // anew.
+        const auto wholeOnDisk = static_cast<int32_t>(std::min<qint64>(file.sizeAtOpen() / kWertBytes, first));
+        int32_t from = first <= n ? wholeOnDisk : 0;
+        QByteArray fresh;
+        {
+            platform::ReadGuard guard(DataSync);
+            n = static_cast<int32_t>(aW6.size());
+            from = std::min(from, n);
+            fresh = QByteArray(reinterpret_cast<const char*>(aW6.data() + from),
+                               static_cast<qsizetype>(n - from) * kWertBytes);
+        }
+        const qint64 at = static_cast<qint64>(from) * kWertBytes;
+        if (!file.cutTo(at) || !file.writeAt(at, fresh) || !file.sync()) {
+            return false;
+        }
+        wrote = wrote || n > from;
+        first = n;
         return true;
-    }
-    if (!platform::WriteFileAtomically(BackupPath(BUP, WerteBackupName(number)), content)) {
+    } catch (const std::exception&) {
         return false;
     }
-    wrote = wrote || n > first;
-    first = n;
-    return true;
 }
 
+// As the values: the blocks the file lacks are appended and the count at its
+// start is brought up to date before the one sync.
 bool TDaten::BackupBlocks() {
     const int32_t number = blockSaveID;
     blockSaveID = Other(number);
-    std::vector<TBlockDaten8> blocks;
+    int32_t& last = lastSavedBlock[number - 1];
+    int64_t& length = blockBytesSaved[number - 1];
     try {
         {
             platform::ReadGuard guard(DataSync);
             const auto b = static_cast<int32_t>(aB8.size());
-            if (b == 0 || lastSavedBlock[number - 1] >= b - 1) {
+            if (b == 0 || last >= b - 1) {
                 return true;
             }
-            blocks.reserve(aB8.size());
-            for (const TBlockDaten8& block : aB8) {
-                blocks.push_back(OwnCopy(block));
-            }
         }
-        if (!platform::WriteFileAtomically(BackupPath(BUP, BlockBackupName(number)), BlocksImage(blocks))) {
+        platform::GrowingFile file;
+        if (!file.open(BackupPath(BUP, BlockBackupName(number)))) {
             return false;
         }
+        // A file shorter than its bookkeeping says is written anew.
+        const qint64 keep = length > 0 && file.sizeAtOpen() >= length ? length : 0;
+        const int32_t from = keep > 0 ? last + 1 : 0;
+        std::vector<TBlockDaten8> fresh;
+        {
+            platform::ReadGuard guard(DataSync);
+            for (size_t i = static_cast<size_t>(from); i < aB8.size(); ++i) {
+                fresh.push_back(OwnCopy(aB8[i]));
+            }
+        }
+        const auto count = static_cast<int32_t>(from + fresh.size());
+        const QByteArray records = BlockRecordsImage(fresh);
+        const QByteArray image = keep > 0 ? records : CountImage(count) + records;
+        if (!file.cutTo(keep) || !file.writeAt(keep, image) || (keep > 0 && !file.writeAt(0, CountImage(count))) ||
+            !file.sync()) {
+            return false;
+        }
+        last = count - 1;
+        length = keep + image.size();
+        return true;
     } catch (const std::exception&) {
         return false;
     }
-    lastSavedBlock[number - 1] = static_cast<int32_t>(blocks.size()) - 1;
-    return true;
 }
 
 // The dirty flag is taken before the header is read, so a change made

@@ -11,11 +11,18 @@
 //    followed by 232 zero bytes;
 //  - "SBU1.vtb": the 29 header texts in the measurement file's order.
 //
-// Values, blocks and header alternate between their two files, and every
-// file is replaced whole through the atomic writer, so a crash at any moment
-// leaves each file either at its previous or at its new content. A file
-// that failed to be written keeps its bookkeeping and catches up on its next
-// turn: the two files of a kind never have a permanent gap.
+// Values, blocks and header alternate between their two files. A run lasts
+// days and is backed up every few seconds, so the values and block files
+// only grow: each backup appends what its file lacks and syncs it once,
+// and its bookkeeping moves on only when that succeeded. A crash inside an
+// append can leave a cut last record or block behind the complete ones;
+// readers take the whole 44-byte values and the blocks up to the first cut
+// one, and do not trust the block count, which may be stale after a crash.
+// The next append to such a file first cuts it back to what is known to be
+// complete. A file that failed to be written keeps its bookkeeping and
+// catches up on its next turn, so the two files of a kind never have a
+// permanent gap. The small header files are replaced whole through the
+// atomic writer.
 #include <QString>
 
 #include <cstdint>

@@ -454,6 +454,7 @@ private:
     std::atomic<bool> saveDaten{false};
     int32_t firstWertToSave[2] = {0, 0};  // per values backup file, the first value it lacks
     int32_t lastSavedBlock[2] = {-1, -1};  // per block backup file, the last block it holds
+    int64_t blockBytesSaved[2] = {0, 0};   // per block backup file, its length up to that block
     bool noData = false;  // the last load read the header only
     mutable platform::MrewLock DataSync;
 };

@@ -9,11 +9,16 @@
 #include <QtEndian>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "store/measurement_file.h"
 #include "store/measurement_store.h"
@@ -70,6 +75,15 @@ protected:
         QByteArray image(kHeaderBackupBytes, '\0');
         std::memcpy(image.data(), &h.theData, sizeof h.theData);
         return image;
+    }
+    // A running measurement whose values 0 .. values-1 and block 1 are in
+    // both files of their pair.
+    void StartBackedUp(TDaten& store, int32_t values) {
+        ASSERT_TRUE(store.InitMessung(Folder()));
+        AddValues(store, 0, values);
+        store.AddBlock(Block(1));
+        ASSERT_TRUE(store.SecSave(true));
+        ASSERT_TRUE(store.SecSave(true));
     }
     void SetWritable(const QString& name, bool on) {
         ASSERT_EQ(::chmod(QFile::encodeName(Path(name)).constData(), on ? 0644 : 0444), 0);
@@ -172,6 +186,33 @@ QByteArray BlockFileOf(const std::vector<TBlockDaten8>& blocks) {
     return out;
 }
 
+// What a reader takes from a file that a crash may have cut: the whole
+// values, and the blocks up to the first cut one (ids in file order).
+int32_t WholeValues(const QByteArray& file) { return static_cast<int32_t>(file.size() / 44); }
+
+std::vector<int32_t> WholeBlockIds(QByteArray file) {
+    QBuffer in(&file);
+    in.open(QIODevice::ReadOnly);
+    std::vector<int32_t> ids;
+    int32_t count = 0;
+    if (in.read(reinterpret_cast<char*>(&count), 4) != 4) {
+        return ids;
+    }
+    TBlockDaten8 block;
+    while (ReadBlockRecord(in, block)) {
+        ids.push_back(block.id);
+    }
+    return ids;
+}
+
+std::vector<int32_t> IdsFrom1To(int32_t last) {
+    std::vector<int32_t> ids;
+    for (int32_t id = 1; id <= last; ++id) {
+        ids.push_back(id);
+    }
+    return ids;
+}
+
 TEST_F(CrashBackupTest, EachBlockFileCatchesUpOnItsOwnTurn) {
     TDaten store;
     ASSERT_TRUE(store.InitMessung(Folder()));
@@ -221,6 +262,85 @@ TEST_F(CrashBackupTest, AFailedWriteLeavesNoGap) {
     ASSERT_TRUE(store.SecSave(true));
     EXPECT_EQ(Read("werteBackup1.vtb"), ValueBytes(0, 9));
     EXPECT_EQ(Read("BlockBackup1.vtb"), BlockFileOf({Block(1), Block(2)}));
+}
+
+TEST_F(CrashBackupTest, AVanishedFileIsWrittenAnewOnItsTurn) {
+    TDaten store;
+    ASSERT_NO_FATAL_FAILURE(StartBackedUp(store, 3));
+    ASSERT_TRUE(QFile::remove(Path("werteBackup1.vtb")));
+    ASSERT_TRUE(QFile::remove(Path("BlockBackup1.vtb")));
+
+    AddValues(store, 3, 5);
+    store.AddBlock(Block(2));
+    ASSERT_TRUE(store.SecSave(true));
+    EXPECT_EQ(Read("werteBackup1.vtb"), ValueBytes(0, 5));
+    EXPECT_EQ(Read("BlockBackup1.vtb"), BlockFileOf({Block(1), Block(2)}));
+}
+
+// Writes beyond the limit fail with EFBIG, as they would on a full disk,
+// while the object lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit lowered{bytes, old_.rlim_max};
+        ok_ = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        ::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    rlimit old_{};
+    sighandler_t oldHandler_ = SIG_DFL;
+    bool ok_ = false;
+};
+
+TEST_F(CrashBackupTest, AFullDiskLosesNothingAndTheBackupCatchesUpLater) {
+    TDaten store;
+    ASSERT_NO_FATAL_FAILURE(StartBackedUp(store, 10));
+    const QByteArray header1 = Read("DatenBackup1.vtb");
+    const QByteArray header2 = Read("DatenBackup2.vtb");
+    TBlockDaten8 longBlock = Block(2);
+    longBlock.remarkStr = QString(300, QLatin1Char('r'));
+    {
+        // Room for one more value and part of the next; the block and
+        // header writes do not fit at all.
+        FileSizeLimit full(10 * 44 + 64);
+        ASSERT_TRUE(full.ok());
+        AddValues(store, 10, 14);
+        store.AddBlock(longBlock);
+        EXPECT_FALSE(store.SecSave(true));
+        EXPECT_FALSE(store.SecSave(true));
+    }
+    bool cut = false;
+    for (const char* name : {"werteBackup1.vtb", "werteBackup2.vtb"}) {
+        const QByteArray file = Read(name);
+        EXPECT_EQ(file.left(10 * 44), ValueBytes(0, 10)) << name;
+        cut = cut || file.size() % 44 != 0;
+    }
+    EXPECT_TRUE(cut);  // a write stopped inside a value
+    EXPECT_EQ(WholeBlockIds(Read("BlockBackup1.vtb")), IdsFrom1To(1));
+    EXPECT_EQ(WholeBlockIds(Read("BlockBackup2.vtb")), IdsFrom1To(1));
+    EXPECT_EQ(Read("DatenBackup1.vtb"), header1);
+    EXPECT_EQ(Read("DatenBackup2.vtb"), header2);
+    EXPECT_TRUE(store.GetSaveDaten());
+
+    AddValues(store, 14, 15);
+    ASSERT_TRUE(store.SecSave(true));
+    ASSERT_TRUE(store.SecSave(true));
+    for (const char* name : {"werteBackup1.vtb", "werteBackup2.vtb"}) {
+        EXPECT_EQ(Read(name), ValueBytes(0, 15)) << name;
+    }
+    for (const char* name : {"BlockBackup1.vtb", "BlockBackup2.vtb"}) {
+        EXPECT_EQ(Read(name), BlockFileOf({Block(1), longBlock})) << name;
+    }
+    EXPECT_TRUE(Read("DatenBackup1.vtb") == HeaderImage(store) || Read("DatenBackup2.vtb") == HeaderImage(store));
 }
 
 TEST_F(CrashBackupTest, NothingIsWrittenBeforeAMeasurementStarted) {
@@ -273,12 +393,13 @@ TEST_F(CrashBackupTest, KilledWriterLeavesEveryCompletedValueReadable) {
     }
     ::close(progress[0]);
 
+    // A kill inside an append may leave a cut last value or block; every
+    // whole one before it is intact.
     int32_t longest = 0;
     for (const char* name : {"werteBackup1.vtb", "werteBackup2.vtb"}) {
         const QByteArray file = Read(name);
-        ASSERT_EQ(file.size() % 44, 0) << name;
-        const auto n = static_cast<int32_t>(file.size() / 44);
-        EXPECT_EQ(file, ValueBytes(0, n)) << name;
+        const int32_t n = WholeValues(file);
+        EXPECT_EQ(file.left(n * 44), ValueBytes(0, n)) << name;
         longest = std::max(longest, n);
     }
     EXPECT_GE(longest, completed);
@@ -286,18 +407,103 @@ TEST_F(CrashBackupTest, KilledWriterLeavesEveryCompletedValueReadable) {
     for (const char* name : {"DatenBackup1.vtb", "DatenBackup2.vtb"}) {
         EXPECT_EQ(Read(name).size(), kHeaderBackupBytes) << name;
     }
-    for (const char* name : {"BlockBackup1.vtb", "BlockBackup2.vtb"}) {
-        QByteArray file = Read(name);
-        QBuffer in(&file);
-        in.open(QIODevice::ReadOnly);
-        int32_t count = 0;
-        ASSERT_EQ(in.read(reinterpret_cast<char*>(&count), 4), 4) << name;
-        for (int32_t b = 0; b < count; ++b) {
-            TBlockDaten8 block;
-            ASSERT_TRUE(ReadBlockRecord(in, block)) << name << " block " << b;
-            EXPECT_EQ(+block.id, b + 1);
+    const std::vector<int32_t> blocks1 = WholeBlockIds(Read("BlockBackup1.vtb"));
+    const std::vector<int32_t> blocks2 = WholeBlockIds(Read("BlockBackup2.vtb"));
+    EXPECT_EQ(blocks1, IdsFrom1To(static_cast<int32_t>(blocks1.size())));
+    EXPECT_EQ(blocks2, IdsFrom1To(static_cast<int32_t>(blocks2.size())));
+    EXPECT_GE(std::max(blocks1.size(), blocks2.size()), static_cast<size_t>((completed - 1) / 5 + 1));
+}
+
+// The kernel stops a write at the file size limit and signals the writer,
+// which answers with SIGKILL: it dies inside an append, part of a value on
+// disk.
+void KillOnFileSizeLimit(int) { ::kill(::getpid(), SIGKILL); }
+
+TEST_F(CrashBackupTest, AKillInsideAnAppendLeavesACutTailThatTheNextBackupCutsOff) {
+    TDaten store;
+    ASSERT_NO_FATAL_FAILURE(StartBackedUp(store, 10));
+
+    // The child goes on with the same store from here; this process keeps
+    // the bookkeeping of the last backup completed before the fork, as a
+    // writer restarting from it would.
+    constexpr rlim_t kLimit = 30 * 44 + 20;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{kLimit, kLimit};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0 || ::signal(SIGXFSZ, KillOnFileSizeLimit) == SIG_ERR) {
+            ::_exit(2);
         }
-        EXPECT_TRUE(in.atEnd()) << name;
+        for (int32_t i = 10; i < 100; ++i) {
+            store.AddWert(Value(i));
+            if (i % 5 == 0) {
+                store.AddBlock(Block(i / 5));
+            }
+            store.SecSave(true);
+        }
+        ::_exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+
+    bool cut = false;
+    for (const char* name : {"werteBackup1.vtb", "werteBackup2.vtb"}) {
+        const QByteArray file = Read(name);
+        const int32_t n = WholeValues(file);
+        EXPECT_EQ(file.left(n * 44), ValueBytes(0, n)) << name;
+        cut = cut || file.size() == static_cast<qsizetype>(kLimit);
+    }
+    ASSERT_TRUE(cut);
+    EXPECT_GT(WholeBlockIds(Read("BlockBackup1.vtb")).size(), 1u);
+
+    AddValues(store, 10, 12);
+    TBlockDaten8 other = Block(2);
+    other.remarkStr = QStringLiteral("after the restart");
+    store.AddBlock(other);
+    ASSERT_TRUE(store.SecSave(true));
+    ASSERT_TRUE(store.SecSave(true));
+    for (const char* name : {"werteBackup1.vtb", "werteBackup2.vtb"}) {
+        EXPECT_EQ(Read(name), ValueBytes(0, 12)) << name;
+    }
+    for (const char* name : {"BlockBackup1.vtb", "BlockBackup2.vtb"}) {
+        EXPECT_EQ(Read(name), BlockFileOf({Block(1), other})) << name;
+    }
+}
+
+// Values and blocks may arrive on another thread while a backup runs: each
+// backup copies a consistent prefix under the lock and the files end up
+// holding every value and block.
+TEST(CrashBackupConcurrent, BackupsRunWhileAnotherThreadAppends) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TDaten store;
+    ASSERT_TRUE(store.InitMessung(dir.path()));
+    constexpr int32_t kValues = 2000;
+    std::atomic<bool> done{false};
+    std::thread appender([&] {
+        for (int32_t i = 0; i < kValues; ++i) {
+            store.AddWert(Value(i));
+            if (i % 100 == 0) {
+                store.AddBlock(Block(i / 100 + 1));
+            }
+        }
+        done = true;
+    });
+    while (!done.load()) {
+        store.SecSave(true);
+    }
+    appender.join();
+    store.SecSave(true);
+    store.SecSave(true);
+    std::vector<TBlockDaten8> blocks;
+    for (int32_t id = 1; id <= kValues / 100; ++id) {
+        blocks.push_back(Block(id));
+    }
+    for (const char* name : {"werteBackup1.vtb", "werteBackup2.vtb", "BlockBackup1.vtb", "BlockBackup2.vtb"}) {
+        QFile file(QDir(dir.path()).filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+        EXPECT_EQ(file.readAll(), name[0] == 'w' ? ValueBytes(0, kValues) : BlockFileOf(blocks)) << name;
     }
 }
 
