@@ -130,7 +130,7 @@ bool StartAudioIn(bool withOutput) {
     WriteIOStart(true);
     // A restart in the middle of a measurement keeps the write position: the
     // readers keep theirs too, and a jump back would count old samples again.
-    if (!measuring) ringWritePos.store(0, std::memory_order_release);
+    if (!measuring) ringWritePos.Restart();
     if (!measuring) AllocRecordingRing();
     StartBackEnd(fields, withOutput);
     WriteIOStart(false);

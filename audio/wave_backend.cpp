@@ -143,7 +143,7 @@ void ConvertIntoRings(const WaveHeader& header) {
     const int32_t assign = inputAssign.load();
     const auto size = static_cast<int32_t>(sampleRing1.size());
     if (size == 0) return;
-    int32_t pos = ringWritePos.load(std::memory_order_acquire);
+    int32_t pos = ringWritePos.Slot();
     const char* p = header.data;
     for (uint32_t f = 0; f < frames; ++f) {
         const double left = ReadSample(p, bits) * k;
@@ -152,7 +152,7 @@ void ConvertIntoRings(const WaveHeader& header) {
         pos = NextRingSlot(pos, size);
         p += 2 * bytes;
     }
-    ringWritePos.exchange(pos, std::memory_order_acq_rel);
+    ringWritePos.Publish(static_cast<int32_t>(frames));
     std::shared_ptr<std::function<void(int32_t)>> observer;
     {
         std::lock_guard guard(observerLock);

@@ -29,7 +29,7 @@ protected:
     }
 };
 
-TEST_F(AudioInputConcurrent, SimulatedSineReachesTheEngineAtItsLevelAndTheRingRunsInRealTime) {
+TEST_F(AudioInputConcurrent, SimulatedSineReachesTheEngineAtItsLevel) {
     ConfigureSimulated([](platform::Registry& reg) {
         reg.WriteFloat("SineFrequency", 1000.0);
         reg.WriteFloat("SineLevel", -20.0);
@@ -54,28 +54,9 @@ TEST_F(AudioInputConcurrent, SimulatedSineReachesTheEngineAtItsLevelAndTheRingRu
     StartAudioIn(false);
     ASSERT_TRUE(IsInputRunning());
     // About two and a half seconds of input: more than the one-second window
-    // of the short-term Leq, and long enough to measure the rate.
+    // of the short-term Leq.
     constexpr size_t kBlocks = 60;
     ASSERT_TRUE(blocks.WaitFor(kBlocks, 20000));
-    const auto seen = blocks.Positions();
-
-    // Position against the steady clock from the second published block on
-    // (the first can come early after the dropped one). The rate is the
-    // least-squares slope over every block, so one publication that a busy
-    // machine delays does not decide the result.
-    const auto& [t0, p0] = seen[1];
-    const double advanced = RingDistance(p0, seen[kBlocks - 1].second, kSampleRingSize);
-    EXPECT_EQ(advanced, (kBlocks - 2) * 2048.0);
-    double sumX = 0, sumY = 0, sumXX = 0, sumXY = 0;
-    const double n = kBlocks - 1;
-    for (size_t i = 1; i < kBlocks; ++i) {
-        const double x = std::chrono::duration<double>(seen[i].first - t0).count();
-        const double y = RingDistance(p0, seen[i].second, kSampleRingSize);
-        sumX += x, sumY += y, sumXX += x * x, sumXY += x * y;
-    }
-    const double samplesPerSecond = (n * sumXY - sumX * sumY) / (n * sumXX - sumX * sumX);
-    EXPECT_NEAR(samplesPerSecond, 48000.0, 480.0);
-
     // 0.1 peak: an RMS of 0.0707, 23.01 dB below full scale, read with the
     // calibration offset of 120 dB; A weighting is 0 dB at 1 kHz.
     double leqk = 0;

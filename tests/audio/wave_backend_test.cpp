@@ -11,6 +11,7 @@
 
 #include "audio/wave_backend.h"
 #include "audio_in_fakes.h"
+#include "support/sample_ring_writer.h"
 #include "ui_kit/text_table.h"
 
 using namespace audio_in_test;
@@ -71,7 +72,7 @@ TEST_F(WaveBackendTest, BuffersReachTheRingsByAssignmentAndSideAfterTheFirstIsDr
         std::fill(sampleRing2.begin(), sampleRing2.end(), 7.0);
         // The buffer ends on the ring's last slot and the next one starts at 0.
         const int32_t start = kSampleRingSize - 2048;
-        ringWritePos.store(start);
+        test_support::RestartRingsAt(start);
         ASSERT_TRUE(OpenWaveIn());
         EXPECT_TRUE(IsInputRunning());
         EXPECT_EQ(main.fields.WaveDeviceName, platform::kSimulatedSineName);
@@ -118,7 +119,7 @@ TEST_F(WaveBackendTest, MostNegativeSixteenBitSampleIsSlightlyBeyondFullScale) {
     main.fields.waveInID = FindInput(platform::kSimulatedWavName);
     main.fields.Kanal = true;
     main.fields.HighRes = false;
-    ringWritePos.store(0);
+    ringWritePos.Restart();
     ASSERT_TRUE(OpenWaveIn());
     ASSERT_TRUE(blocks.WaitFor(1));
     CloseWaveIn();
