@@ -25,6 +25,8 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kIOStart = QStringLiteral("IOStart");
+// The argument of the audio-failure notification: the device does not respond.
+constexpr intptr_t kAudioFailureNoResponse = 2;
 
 MainWindowServices* Services() { return mainWindowServices(); }
 
@@ -167,6 +169,11 @@ void StopAudioIn() {
         services->StopRecording();
         recRing.Reset();
     }
+}
+
+void ReportLostInputDevice() {
+    SetInputRunning(false);
+    PostMainNotifyAlways(kNotifyAudioFailure, kAudioFailureNoResponse);
 }
 
 void RestartAudioWithOutput() {

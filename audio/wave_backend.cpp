@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "audio/audio_peers.h"
+#include "audio/audio_start_stop.h"
 #include "platform/user_dialogs.h"
 #include "ui_kit/services/main_window_services.h"
 #include "ui_kit/shared_state.h"
@@ -227,8 +228,9 @@ bool OpenWaveIn() {
 }
 
 void WaveInProc(WaveHandle, uint32_t message, uintptr_t, uintptr_t param1, uintptr_t) {
-    if (message != platform::kWimData || waveInClosing.load()) return;
-    WaveInDataReady(reinterpret_cast<WaveHeader*>(param1));
+    if (waveInClosing.load()) return;
+    if (message == platform::kWimData) WaveInDataReady(reinterpret_cast<WaveHeader*>(param1));
+    else if (message == platform::kWimDeviceLost) ReportLostInputDevice();
 }
 
 void WaveInDataReady(WaveHeader* header) {
@@ -299,11 +301,7 @@ void WaveOutDone(WaveHandle handle, uintptr_t buffer) {
     const int32_t bits = outBits.load();
     const uint32_t frames = outHeaders[0].bufferLength / (bits == 32 ? 8 : 4);
     const double full = bits == 32 ? 2147483647.0 : 32767.0;
-    double g = 0.0;
-    {
-        std::lock_guard guard(outputGainLock);
-        if (testSignalOn.load()) g = outputGain * full;
-    }
+    const double g = testSignalOn.load() ? outputGain.load() * full : 0.0;
     const auto last = static_cast<int32_t>(noiseTable.size()) - 1;
     int32_t pos = noisePos.load();
     char* p = header.data;

@@ -124,8 +124,7 @@ std::atomic<bool> wasInMono{false};
 
 std::vector<double> noiseTable;
 std::atomic<int32_t> noisePos{0};
-double outputGain = 0.0;
-platform::CriticalSection outputGainLock;
+std::atomic<double> outputGain{0.0};
 std::atomic<bool> testSignalOn{false};
 
 // --- stores, windows and objects ------------------------------------------------

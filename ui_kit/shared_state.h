@@ -205,8 +205,9 @@ extern std::atomic<bool> wasInMono;
 
 extern std::vector<double> noiseTable;
 extern std::atomic<int32_t> noisePos;
-extern double outputGain;                     // guarded by outputGainLock
-extern platform::CriticalSection outputGainLock;
+// The linear gain of the test signal. Atomic, so that the device callback
+// that refills the output never waits on the GUI that turns it.
+extern std::atomic<double> outputGain;
 extern std::atomic<bool> testSignalOn;
 
 // ---------------------------------------------------------------------------

@@ -191,10 +191,7 @@ TEST_F(WaveBackendTest, OutputCirculatesSilenceWhileOffAndSaturatesALoudSignal) 
     noiseTable[1] = -0.5;
     noiseTable[2] = 0.75;
     noiseTable[3] = -0.75;
-    {
-        std::lock_guard guard(outputGainLock);
-        outputGain = 2.0;
-    }
+    outputGain.store(2.0);
     testSignalOn.store(false);
     main.fields.HighRes = false;
     main.fields.waveOutID = FindOutput(platform::kSimulatedOutputName);
