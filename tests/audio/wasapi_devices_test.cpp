@@ -245,4 +245,33 @@ TEST_F(WasAudioPulseTest, ServerEndpointsProbeSharedOnlyAndCaptureRuns) {
     EXPECT_GE(layer.Stop_Render(), 0);
 }
 
+// The server of a running capture goes away: the main window hears of it as
+// the audio failure of a device that does not respond, with the input
+// marked stopped, so that a running measurement can stop and save.
+TEST_F(WasAudioPulseTest, ACaptureWhoseServerGoesAwayIsAnAudioFailureWithTheInputStopped) {
+    std::vector<std::pair<uintptr_t, intptr_t>> notified;
+    const WindowHandle window = RegisterWindow([&](uint32_t msg, uintptr_t w, intptr_t l) {
+        if (msg == WM_MAIN_NOTIFY) notified.emplace_back(w, l);
+    });
+    mainWnd.store(window);
+    TWasAudio layer;
+    ASSERT_TRUE(layer.Init(0, WM_MAIN_NOTIFY, 259, 3));
+    ASSERT_EQ(layer.Init_Capture("pulse:source:veltaro_sine"), 0);
+    ASSERT_EQ(layer.CaptureAudioClient()->Start(), S_OK);
+    SetInputRunning(true);
+    ASSERT_TRUE(layer.CaptureEvent().Wait(5000)) << "the capture runs";
+
+    server->Kill();
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (notified.empty() && std::chrono::steady_clock::now() < giveUp) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_EQ(notified, (std::vector<std::pair<uintptr_t, intptr_t>>{{kNotifyAudioFailure, 2}}));
+    EXPECT_FALSE(IsInputRunning());
+    layer.StopIn();
+    mainWnd.store(0);
+    UnregisterWindow(window);
+    ClearRunState();
+}
+
 }  // namespace

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QTemporaryDir>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <thread>
@@ -28,6 +30,31 @@ double DeviceSample(double amplitude, double frequency, int64_t frame, int bits)
 
 class WaveBackendTest : public AudioInFixture {
 protected:
+    // ALSA reads only the test's configuration (set before its first use in
+    // this program): one capture that delivers a little and then fails, as
+    // an unplugged card does. The machine's own devices stay out.
+    static void SetUpTestSuite() {
+        alsaDir = new QTemporaryDir;
+        QFile in(alsaDir->filePath("in.raw"));
+        ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+        in.write(QByteArray(48000 * 4, '\x01'));
+        in.close();
+        QFile conf(alsaDir->filePath("asound.conf"));
+        ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+        conf.write(QStringLiteral("pcm.veltaro_failing {\n"
+                                  "  type file\n  slave.pcm { type null }\n  file \"/dev/full\"\n  infile \"%1\"\n"
+                                  "  format \"raw\"\n  hint { show on description \"Veltaro Failing Capture\" }\n}\n")
+                       .arg(in.fileName())
+                       .toUtf8());
+        conf.close();
+        setenv("ALSA_CONFIG_PATH", qPrintable(conf.fileName()), 1);
+    }
+    static void TearDownTestSuite() {
+        delete alsaDir;
+        alsaDir = nullptr;
+    }
+    static QTemporaryDir* alsaDir;
+
     void SetUp() override {
         AudioInFixture::SetUp();
         ConfigureSimulated([](platform::Registry& reg) {
@@ -126,6 +153,29 @@ TEST_F(WaveBackendTest, MostNegativeSixteenBitSampleIsSlightlyBeyondFullScale) {
     EXPECT_DOUBLE_EQ(sampleRing1[0], -32768.0 / 32767.0);
     EXPECT_NEAR(sampleRing1[0], -1.0000305, 1e-7);
     EXPECT_DOUBLE_EQ(sampleRing1[1], 8192.0 / 32767.0);
+}
+
+QTemporaryDir* WaveBackendTest::alsaDir = nullptr;
+
+// A device that stops delivering reaches the main window as the audio
+// failure of a device that does not respond, with the input marked stopped.
+TEST_F(WaveBackendTest, AnInputThatFailsMidStreamIsAnAudioFailureWithTheInputStopped) {
+    main.fields.waveInID = FindInput(QStringLiteral("Veltaro Failing Capture"));
+    ASSERT_GE(main.fields.waveInID.load(), 0);
+    ASSERT_TRUE(OpenWaveIn());
+    EXPECT_TRUE(IsInputRunning());
+    const Message failure{WM_MAIN_NOTIFY, kNotifyAudioFailure, 2};
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::vector<Message> seen;
+    while (std::find(seen.begin(), seen.end(), failure) == seen.end() && std::chrono::steady_clock::now() < giveUp) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        seen = NotificationsOnly();
+    }
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), failure), 1);
+    EXPECT_FALSE(IsInputRunning());
+    EXPECT_TRUE(blocks.WaitFor(1)) << "the device delivered before it failed";
+    CloseWaveIn();
+    EXPECT_EQ(dialogs.messages().size(), 0u);
 }
 
 TEST_F(WaveBackendTest, NoDeviceChosenOpensNothingAndAFailedOpenIsReported) {

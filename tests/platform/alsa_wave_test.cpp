@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -23,10 +24,19 @@ struct Collector {
     std::mutex lock;
     std::condition_variable arrived;
     std::vector<QByteArray> blocks;
-    int stopAfter = 2;
+    int lost = 0;
+    std::atomic<bool> requeue{false};
 
-    static void Callback(WaveHandle, uint32_t msg, uintptr_t instance, uintptr_t p1, uintptr_t) {
+    static void Callback(WaveHandle h, uint32_t msg, uintptr_t instance, uintptr_t p1, uintptr_t) {
         auto* self = reinterpret_cast<Collector*>(instance);
+        if (msg == kWimDeviceLost) {
+            {
+                std::lock_guard guard(self->lock);
+                ++self->lost;
+            }
+            self->arrived.notify_all();
+            return;
+        }
         if (msg != kWimData && msg != kWomDone) return;
         auto* header = reinterpret_cast<WaveHeader*>(p1);
         {
@@ -34,11 +44,17 @@ struct Collector {
             self->blocks.emplace_back(header->data, static_cast<int>(msg == kWimData ? header->bytesRecorded : 0));
         }
         self->arrived.notify_all();
+        if (self->requeue.load() && msg == kWimData) WaveInAddBuffer(h, header, kWaveHeaderSize);
     }
 
     bool WaitFor(size_t n) {
         std::unique_lock lock_(lock);
         return arrived.wait_for(lock_, std::chrono::seconds(10), [&] { return blocks.size() >= n; });
+    }
+
+    bool WaitForLoss() {
+        std::unique_lock lock_(lock);
+        return arrived.wait_for(lock_, std::chrono::seconds(10), [&] { return lost > 0; });
     }
 };
 
@@ -85,6 +101,11 @@ protected:
             "pcm.veltaro_playback {\n"
             "  type file\n  slave.pcm { type null }\n  file \"%2\"\n  format \"raw\"\n"
             "  hint { show on description \"Veltaro Test Playback\" }\n}\n"
+            // Its copy of the captured data goes to a full device: after a
+            // few reads the write fails and the read with it (EIO).
+            "pcm.veltaro_failing {\n"
+            "  type file\n  slave.pcm { type null }\n  file \"/dev/full\"\n  infile \"%1\"\n  format \"raw\"\n"
+            "  hint { show on description \"Veltaro Failing Capture\" }\n}\n"
             "pcm.veltaro_missing {\n  type hw\n  card 29\n"
             "  hint { show on description \"Veltaro Missing Card\" }\n}\n")
                                    .arg(dir->filePath("in.raw"), dir->filePath("out.raw"));
@@ -158,6 +179,34 @@ TEST_F(AlsaWaveTest, CaptureDeliversTheSamplesOfTheDevice) {
     ASSERT_EQ(WaveInClose(h), kWaveNoError);
     EXPECT_EQ(c.blocks[0], input.left(8192));
     EXPECT_EQ(c.blocks[1], input.mid(8192, 8192));
+}
+
+// A device that stops delivering after its first data says so once through
+// the callback, instead of leaving its buffers queued without a word.
+TEST_F(AlsaWaveTest, ACaptureThatFailsMidStreamIsReportedOnceAfterItsData) {
+    const int32_t id = FindInput(QStringLiteral("Veltaro Failing Capture"));
+    ASSERT_GE(id, 0);
+    Collector c;
+    c.requeue = true;
+    WaveHandle h = 0;
+    const WaveFormat f = Format16();
+    ASSERT_EQ(WaveInOpen(&h, id, &f, &Collector::Callback, reinterpret_cast<uintptr_t>(&c), kWaveCallbackFunction),
+              kWaveNoError);
+    Buffer b1(8192, 1), b2(8192, 2);
+    for (Buffer* b : {&b1, &b2}) {
+        ASSERT_EQ(WaveInPrepareHeader(h, &b->header, kWaveHeaderSize), kWaveNoError);
+        ASSERT_EQ(WaveInAddBuffer(h, &b->header, kWaveHeaderSize), kWaveNoError);
+    }
+    ASSERT_EQ(WaveInStart(h), kWaveNoError);
+    ASSERT_TRUE(c.WaitForLoss());
+    c.requeue = false;
+    ASSERT_EQ(WaveInReset(h), kWaveNoError);
+    for (Buffer* b : {&b1, &b2}) ASSERT_EQ(WaveInUnprepareHeader(h, &b->header, kWaveHeaderSize), kWaveNoError);
+    ASSERT_EQ(WaveInClose(h), kWaveNoError);
+    std::lock_guard guard(c.lock);
+    EXPECT_EQ(c.lost, 1);
+    ASSERT_FALSE(c.blocks.empty()) << "the device delivered before it failed";
+    EXPECT_EQ(c.blocks[0], input.left(8192));
 }
 
 TEST_F(AlsaWaveTest, PlaybackWritesTheBuffersToTheDevice) {
