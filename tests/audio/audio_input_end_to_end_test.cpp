@@ -1,13 +1,15 @@
 // The whole input road on a machine without a sound card: the simulated
 // 1 kHz sine at -20 dBFS, started through the audio start, runs through the
 // wave back-end into the rings, and the calculation and the VU meter read
-// it on their own threads.
+// it on their own threads. No clock is looked at: what reached the rings is
+// compared with what the device generated, frame by frame.
 #include <gtest/gtest.h>
 
 #include <QFile>
 
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
 
 #include "support/hide_machine_sound_devices.h"
 #include "audio/audio_start_stop.h"
@@ -49,6 +51,7 @@ TEST_F(AudioInputConcurrent, SimulatedSineReachesTheEngineAtItsLevel) {
     calc.Start();
     vu.Start();
 
+    waveFirstBuffer.store(false);  // as after the program's start
     BlockWaiter blocks;
     SetRingPublishObserver([&](int32_t position) { blocks.Seen(position); });
     StartAudioIn(false);
@@ -72,6 +75,20 @@ TEST_F(AudioInputConcurrent, SimulatedSineReachesTheEngineAtItsLevel) {
 
     StopAudioIn();
     EXPECT_FALSE(IsInputRunning());
+
+    // Every frame the device generated reached the rings once and in order,
+    // from its second buffer on (the first of the program is dropped): slot
+    // j holds the device's frame 2048 + j, so the count delivered is the
+    // count generated, however the machine's load delayed the buffers.
+    const int64_t written = SampleRingPosition::WrittenIn(ringWritePos.Snapshot());
+    EXPECT_GE(written, static_cast<int64_t>((kBlocks - 1) * kWaveInFrames));
+    EXPECT_EQ(written % kWaveInFrames, 0);
+    ASSERT_LT(written, kSampleRingSize);
+    for (int64_t j = 0; j < written; ++j) {
+        const double phase = 2.0 * std::numbers::pi * 1000.0 * static_cast<double>(kWaveInFrames + j) / 48000.0;
+        const double generated = std::nearbyint(0.1 * std::sin(phase) * 2147483647.0) / 2147483647.0;
+        ASSERT_NEAR(sampleRing1[static_cast<size_t>(j)], generated, 1e-9) << "slot " << j;
+    }
     SetRingPublishObserver(nullptr);
     vu.Stop();
     calc.Stop();
