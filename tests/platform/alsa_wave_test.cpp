@@ -126,6 +126,7 @@ protected:
         dir = nullptr;
     }
 
+public:
     static int32_t FindInput(const QString& name) {
         const uint32_t n = WaveInDeviceCount();
         for (uint32_t i = 0; i < n; ++i) {
@@ -148,6 +149,30 @@ protected:
     static QByteArray input;
 };
 
+// An open capture with two buffers of 2048 frames queued and started.
+struct Capture {
+    void Start(const QString& device, Collector& c) {
+        const int32_t id = AlsaWaveTest::FindInput(device);
+        ASSERT_GE(id, 0);
+        const WaveFormat f = Format16();
+        ASSERT_EQ(WaveInOpen(&h, id, &f, &Collector::Callback, reinterpret_cast<uintptr_t>(&c), kWaveCallbackFunction),
+                  kWaveNoError);
+        for (Buffer* b : {&b1, &b2}) {
+            ASSERT_EQ(WaveInPrepareHeader(h, &b->header, kWaveHeaderSize), kWaveNoError);
+            ASSERT_EQ(WaveInAddBuffer(h, &b->header, kWaveHeaderSize), kWaveNoError);
+        }
+        ASSERT_EQ(WaveInStart(h), kWaveNoError);
+    }
+    void Close() {
+        ASSERT_EQ(WaveInReset(h), kWaveNoError);
+        for (Buffer* b : {&b1, &b2}) ASSERT_EQ(WaveInUnprepareHeader(h, &b->header, kWaveHeaderSize), kWaveNoError);
+        ASSERT_EQ(WaveInClose(h), kWaveNoError);
+    }
+    WaveHandle h = 0;
+    Buffer b1{8192, 1};
+    Buffer b2{8192, 2};
+};
+
 QTemporaryDir* AlsaWaveTest::dir = nullptr;
 QByteArray AlsaWaveTest::input;
 
@@ -160,23 +185,11 @@ TEST_F(AlsaWaveTest, ConfiguredPcmsAreListedBeforeTheSimulatedDevices) {
 }
 
 TEST_F(AlsaWaveTest, CaptureDeliversTheSamplesOfTheDevice) {
-    const int32_t id = FindInput(QStringLiteral("Veltaro Test Capture"));
-    ASSERT_GE(id, 0);
     Collector c;
-    WaveHandle h = 0;
-    const WaveFormat f = Format16();
-    ASSERT_EQ(WaveInOpen(&h, id, &f, &Collector::Callback, reinterpret_cast<uintptr_t>(&c), kWaveCallbackFunction),
-              kWaveNoError);
-    Buffer b1(8192, 1), b2(8192, 2);
-    for (Buffer* b : {&b1, &b2}) {
-        ASSERT_EQ(WaveInPrepareHeader(h, &b->header, kWaveHeaderSize), kWaveNoError);
-        ASSERT_EQ(WaveInAddBuffer(h, &b->header, kWaveHeaderSize), kWaveNoError);
-    }
-    ASSERT_EQ(WaveInStart(h), kWaveNoError);
+    Capture capture;
+    ASSERT_NO_FATAL_FAILURE(capture.Start(QStringLiteral("Veltaro Test Capture"), c));
     ASSERT_TRUE(c.WaitFor(2));
-    ASSERT_EQ(WaveInReset(h), kWaveNoError);
-    for (Buffer* b : {&b1, &b2}) ASSERT_EQ(WaveInUnprepareHeader(h, &b->header, kWaveHeaderSize), kWaveNoError);
-    ASSERT_EQ(WaveInClose(h), kWaveNoError);
+    ASSERT_NO_FATAL_FAILURE(capture.Close());
     EXPECT_EQ(c.blocks[0], input.left(8192));
     EXPECT_EQ(c.blocks[1], input.mid(8192, 8192));
 }
@@ -184,25 +197,13 @@ TEST_F(AlsaWaveTest, CaptureDeliversTheSamplesOfTheDevice) {
 // A device that stops delivering after its first data says so once through
 // the callback, instead of leaving its buffers queued without a word.
 TEST_F(AlsaWaveTest, ACaptureThatFailsMidStreamIsReportedOnceAfterItsData) {
-    const int32_t id = FindInput(QStringLiteral("Veltaro Failing Capture"));
-    ASSERT_GE(id, 0);
     Collector c;
     c.requeue = true;
-    WaveHandle h = 0;
-    const WaveFormat f = Format16();
-    ASSERT_EQ(WaveInOpen(&h, id, &f, &Collector::Callback, reinterpret_cast<uintptr_t>(&c), kWaveCallbackFunction),
-              kWaveNoError);
-    Buffer b1(8192, 1), b2(8192, 2);
-    for (Buffer* b : {&b1, &b2}) {
-        ASSERT_EQ(WaveInPrepareHeader(h, &b->header, kWaveHeaderSize), kWaveNoError);
-        ASSERT_EQ(WaveInAddBuffer(h, &b->header, kWaveHeaderSize), kWaveNoError);
-    }
-    ASSERT_EQ(WaveInStart(h), kWaveNoError);
+    Capture capture;
+    ASSERT_NO_FATAL_FAILURE(capture.Start(QStringLiteral("Veltaro Failing Capture"), c));
     ASSERT_TRUE(c.WaitForLoss());
     c.requeue = false;
-    ASSERT_EQ(WaveInReset(h), kWaveNoError);
-    for (Buffer* b : {&b1, &b2}) ASSERT_EQ(WaveInUnprepareHeader(h, &b->header, kWaveHeaderSize), kWaveNoError);
-    ASSERT_EQ(WaveInClose(h), kWaveNoError);
+    ASSERT_NO_FATAL_FAILURE(capture.Close());
     std::lock_guard guard(c.lock);
     EXPECT_EQ(c.lost, 1);
     ASSERT_FALSE(c.blocks.empty()) << "the device delivered before it failed";
