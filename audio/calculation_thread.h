@@ -154,7 +154,9 @@ private:
             intptr_t argument = 0;
             bool always = false;
         };
-        // Posts that arise while the results are published, in their order.
+        // Posts that arise while the results are published, in their order:
+        // at most six in a cycle (new peak, Leq over its limit, three
+        // states, planned duration), one at a reset.
         std::array<Held, 8> held{};
         int32_t heldCount = 0;
         bool blockCompleted = false;
@@ -166,7 +168,9 @@ private:
         int64_t lostSamples = 0;
 
         void Hold(uintptr_t code, intptr_t argument, bool always) {
-            held[static_cast<size_t>(heldCount++)] = Held{code, argument, always};
+            if (heldCount < static_cast<int32_t>(held.size())) {
+                held[static_cast<size_t>(heldCount++)] = Held{code, argument, always};
+            }
         }
     };
 
