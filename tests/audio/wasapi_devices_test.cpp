@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <cstdlib>
+#include <thread>
 
 #include "audio/wasapi_devices.h"
 #include "audio_in_fakes.h"
@@ -254,21 +255,22 @@ TEST_F(WasAudioPulseTest, ACaptureWhoseServerGoesAwayIsAnAudioFailureWithTheInpu
         if (msg == WM_MAIN_NOTIFY) notified.emplace_back(w, l);
     });
     mainWnd.store(window);
-    TWasAudio layer;
-    ASSERT_TRUE(layer.Init(0, WM_MAIN_NOTIFY, 259, 3));
-    ASSERT_EQ(layer.Init_Capture("pulse:source:veltaro_sine"), 0);
-    ASSERT_EQ(layer.CaptureAudioClient()->Start(), S_OK);
-    SetInputRunning(true);
-    ASSERT_TRUE(layer.CaptureEvent().Wait(5000)) << "the capture runs";
+    {
+        TWasAudio layer;
+        ASSERT_TRUE(layer.Init(0, WM_MAIN_NOTIFY, 259, 3));
+        ASSERT_EQ(layer.Init_Capture("pulse:source:veltaro_sine"), 0);
+        ASSERT_EQ(layer.CaptureAudioClient()->Start(), S_OK);
+        SetInputRunning(true);
+        ASSERT_TRUE(layer.CaptureEvent().Wait(5000)) << "the capture runs";
 
-    server->Kill();
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (notified.empty() && std::chrono::steady_clock::now() < giveUp) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
+        server->Kill();
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (IsInputRunning() && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
+        EXPECT_FALSE(IsInputRunning());
+        layer.StopIn();
+    }  // the layer's end waits for the server connection's thread, and with it for the post
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(notified, (std::vector<std::pair<uintptr_t, intptr_t>>{{kNotifyAudioFailure, 2}}));
-    EXPECT_FALSE(IsInputRunning());
-    layer.StopIn();
     mainWnd.store(0);
     UnregisterWindow(window);
     ClearRunState();

@@ -163,8 +163,16 @@ struct Capture {
         }
         ASSERT_EQ(WaveInStart(h), kWaveNoError);
     }
-    void Close() {
+    // The buffers a reset returns come back through the callback, from the
+    // device thread: they are waited for before they are unprepared.
+    void Close(Collector& c) {
         ASSERT_EQ(WaveInReset(h), kWaveNoError);
+        {
+            std::unique_lock lock(c.lock);
+            ASSERT_TRUE(c.arrived.wait_for(lock, std::chrono::seconds(10), [&] {
+                return !(b1.header.flags.load() & kWaveHeaderInQueue) && !(b2.header.flags.load() & kWaveHeaderInQueue);
+            }));
+        }
         for (Buffer* b : {&b1, &b2}) ASSERT_EQ(WaveInUnprepareHeader(h, &b->header, kWaveHeaderSize), kWaveNoError);
         ASSERT_EQ(WaveInClose(h), kWaveNoError);
     }
@@ -189,7 +197,7 @@ TEST_F(AlsaWaveTest, CaptureDeliversTheSamplesOfTheDevice) {
     Capture capture;
     ASSERT_NO_FATAL_FAILURE(capture.Start(QStringLiteral("Veltaro Test Capture"), c));
     ASSERT_TRUE(c.WaitFor(2));
-    ASSERT_NO_FATAL_FAILURE(capture.Close());
+    ASSERT_NO_FATAL_FAILURE(capture.Close(c));
     EXPECT_EQ(c.blocks[0], input.left(8192));
     EXPECT_EQ(c.blocks[1], input.mid(8192, 8192));
 }
@@ -203,7 +211,7 @@ TEST_F(AlsaWaveTest, ACaptureThatFailsMidStreamIsReportedOnceAfterItsData) {
     ASSERT_NO_FATAL_FAILURE(capture.Start(QStringLiteral("Veltaro Failing Capture"), c));
     ASSERT_TRUE(c.WaitForLoss());
     c.requeue = false;
-    ASSERT_NO_FATAL_FAILURE(capture.Close());
+    ASSERT_NO_FATAL_FAILURE(capture.Close(c));
     std::lock_guard guard(c.lock);
     EXPECT_EQ(c.lost, 1);
     ASSERT_FALSE(c.blocks.empty()) << "the device delivered before it failed";
