@@ -44,6 +44,8 @@ platform::WaveFormat outFormat;
 std::atomic<int32_t> inBits{16};
 std::atomic<MainWindowFields*> inFields{nullptr};
 std::atomic<int32_t> outBits{16};
+// Set by the device thread when the open input stopped delivering.
+std::atomic<bool> inLost{false};
 
 std::mutex observerLock;
 std::shared_ptr<std::function<void(int32_t)>> ringObserver;
@@ -204,6 +206,7 @@ bool OpenWaveIn() {
     inBits.store(waveFormat.bitsPerSample);
     inFields.store(fields);
     waveInClosing.store(false);
+    inLost.store(false);
 
     const uint32_t headerSize = platform::kWaveHeaderSize;
     WaveHandle handle = 0;
@@ -222,6 +225,9 @@ bool OpenWaveIn() {
         SetInputRunning(false);
         ok = CheckWaveError(platform::WaveInStart(handle), QStringLiteral("Start Waveinput"));
         SetInputRunning(ok);
+        // A device that failed as soon as it started has said so already
+        // and must not stay marked running.
+        if (ok && inLost.load()) SetInputRunning(false);
     }
     fields->WaveDeviceName = ok ? platform::ProductNameOf(caps) : GetLangText(kNoDeviceTextId);
     return ok;
@@ -230,7 +236,10 @@ bool OpenWaveIn() {
 void WaveInProc(WaveHandle, uint32_t message, uintptr_t, uintptr_t param1, uintptr_t) {
     if (waveInClosing.load()) return;
     if (message == platform::kWimData) WaveInDataReady(reinterpret_cast<WaveHeader*>(param1));
-    else if (message == platform::kWimDeviceLost) ReportLostInputDevice();
+    else if (message == platform::kWimDeviceLost) {
+        inLost.store(true);
+        ReportLostInputDevice();
+    }
 }
 
 void WaveInDataReady(WaveHeader* header) {

@@ -162,8 +162,7 @@ QTemporaryDir* WaveBackendTest::alsaDir = nullptr;
 TEST_F(WaveBackendTest, AnInputThatFailsMidStreamIsAnAudioFailureWithTheInputStopped) {
     main.fields.waveInID = FindInput(QStringLiteral("Veltaro Failing Capture"));
     ASSERT_GE(main.fields.waveInID.load(), 0);
-    ASSERT_TRUE(OpenWaveIn());
-    EXPECT_TRUE(IsInputRunning());
+    ASSERT_TRUE(OpenWaveIn());  // the device may fail before the open returns: it still ends up stopped
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (IsInputRunning() && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
     EXPECT_FALSE(IsInputRunning());
