@@ -31,6 +31,8 @@ bool PulseDisabled() {
 }
 
 class PulseStream;
+struct VolumeWatch;
+using VolumeToken = std::shared_ptr<VolumeWatch>;
 
 class PulseConnection {
 public:
@@ -41,6 +43,7 @@ public:
             pa_context_unref(context_);
         }
         if (loop_) pa_threaded_mainloop_free(loop_);
+        for (VolumeToken* token : pendingTokens_) delete token;
     }
 
     // The connection in use, or a new one; nullptr when no server answers.
@@ -89,6 +92,14 @@ public:
     void AddWatcherLocked(PulseStream* stream) { watchers_.insert(stream); }
     void RemoveWatcherLocked(PulseStream* stream) { watchers_.erase(stream); }
 
+    // The tokens of the info queries on their way. A server that goes away
+    // never answers them, so what is left is freed with the connection.
+    void AwaitAnswerLocked(VolumeToken* token) { pendingTokens_.insert(token); }
+    void AnsweredLocked(VolumeToken* token) {
+        pendingTokens_.erase(token);
+        delete token;
+    }
+
 private:
     PulseConnection() = default;
 
@@ -122,6 +133,7 @@ private:
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     std::set<PulseStream*> watchers_;
+    std::set<VolumeToken*> pendingTokens_;
 };
 
 pa_sample_format_t PulseFormatOf(int32_t bits) {
@@ -298,8 +310,8 @@ private:
     // report a change to the session.
     void QueryVolumesLocked(bool wait) {
         pa_context* c = connection_->Context();
-        auto* streamToken = new std::shared_ptr<VolumeWatch>(watch_);
-        auto* deviceToken = new std::shared_ptr<VolumeWatch>(watch_);
+        auto* streamToken = new VolumeToken(watch_);
+        auto* deviceToken = new VolumeToken(watch_);
         pa_operation* a;
         pa_operation* b;
         if (flow_ == DataFlow::Capture) {
@@ -310,7 +322,9 @@ private:
             b = pa_context_get_sink_info_by_index(c, deviceIndex_, &SinkInfo, deviceToken);
         }
         if (a == nullptr) delete streamToken;
+        else connection_->AwaitAnswerLocked(streamToken);
         if (b == nullptr) delete deviceToken;
+        else connection_->AwaitAnswerLocked(deviceToken);
         if (wait) {
             connection_->AwaitLocked(a);
             connection_->AwaitLocked(b);
@@ -335,10 +349,10 @@ private:
 
     template <typename Info>
     static void Answer(const Info* info, int eol, void* token, bool ofStream) {
-        auto* watch = static_cast<std::shared_ptr<VolumeWatch>*>(token);
+        auto* watch = static_cast<VolumeToken*>(token);
         PulseConnection* connection = (*watch)->connection;
         if (eol) {
-            delete watch;
+            connection->AnsweredLocked(watch);
         } else if (info && (*watch)->owner) {
             (*watch)->owner->VolumesAnswered(ofStream, info->volume, info->mute != 0);
         }
