@@ -52,7 +52,6 @@ extern std::atomic<int32_t> language;
 // ---------------------------------------------------------------------------
 
 inline constexpr int32_t kSampleRingSize = 720000;     // 15 s at 48 kHz
-static_assert(kSampleRingSize == 720000, "SampleRingReader::kWholeSamples follows the ring's length");
 inline constexpr int32_t kRecordingRingSize = 960000;  // 20 s at 48 kHz
 
 // Samples of channel 1 (measuring input) and channel 2 (reference input),
@@ -98,7 +97,7 @@ public:
     // The samples a reader lapped by the writer keeps: the newest that the
     // writer cannot be overwriting while they are read (one second of the
     // ring is left to it).
-    static constexpr int32_t kWholeSamples = 720000 - 48000;
+    static constexpr int32_t kWholeSamples = kSampleRingSize - 48000;
 
     // From now on: nothing written before this call is read.
     void SkipToNewest();
