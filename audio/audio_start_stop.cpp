@@ -25,6 +25,8 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kIOStart = QStringLiteral("IOStart");
+// The argument of the audio-failure notification: the device does not respond.
+constexpr intptr_t kAudioFailureNoResponse = 2;
 
 MainWindowServices* Services() { return mainWindowServices(); }
 
@@ -130,7 +132,7 @@ bool StartAudioIn(bool withOutput) {
     WriteIOStart(true);
     // A restart in the middle of a measurement keeps the write position: the
     // readers keep theirs too, and a jump back would count old samples again.
-    if (!measuring) ringWritePos.store(0, std::memory_order_release);
+    if (!measuring) ringWritePos.Restart();
     if (!measuring) AllocRecordingRing();
     StartBackEnd(fields, withOutput);
     WriteIOStart(false);
@@ -167,6 +169,11 @@ void StopAudioIn() {
         services->StopRecording();
         recRing.Reset();
     }
+}
+
+void ReportLostInputDevice() {
+    SetInputRunning(false);
+    PostMainNotifyAlways(kNotifyAudioFailure, kAudioFailureNoResponse);
 }
 
 void RestartAudioWithOutput() {

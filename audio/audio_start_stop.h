@@ -19,6 +19,10 @@ struct MainWindowFields;
 bool StartAudioIn(bool withOutput);
 // Stops input and output of the interface mode; nothing when neither runs.
 void StopAudioIn();
+// The input device stopped delivering: marks the input stopped and tells the
+// main window with the audio-failure notification, which stops and saves a
+// running measurement. Safe from a device's own thread.
+void ReportLostInputDevice();
 void RestartAudioWithOutput();
 // Restarts the input when the assignment changes (a second input that cannot
 // be used falls back to 1).

@@ -12,6 +12,8 @@
 #define VELTARO_HAS_SSE_CONTROL 1
 #endif
 
+#include <QCoreApplication>
+
 #include "audio/level_results.h"
 #include "audio/value_reader.h"
 #include "ui_kit/notifications.h"
@@ -93,6 +95,28 @@ void MainWindowNotifier::Post(uintptr_t code, intptr_t argument) { PostMainNotif
 
 void MainWindowNotifier::PostAlways(uintptr_t code, intptr_t argument) { PostMainNotifyAlways(code, argument); }
 
+// The event list belongs to the GUI thread: the line is queued to it.
+void MainWindowNotifier::EventLine(const QString& text) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        app,
+        [text] {
+            if (MainWindowServices* mw = mainWindowServices()) {
+                mw->AddEventMessage(text, false, false);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+QString LostInputText(int64_t samples) {
+    return QStringLiteral("Audio input lost: %1 samples (%2 s) were overwritten before the level calculation read them")
+        .arg(samples)
+        .arg(static_cast<double>(samples) / 48000.0, 0, 'f', 1);
+}
+
 bool UseSecondIn() {
     MainWindowServices* mw = mainWindowServices();
     if (mw == nullptr) {
@@ -160,9 +184,11 @@ void TCalcer::Execute() {
 
 void TCalcer::RunCycle() {
     if (resetRequest.exchange(false, std::memory_order_acq_rel)) {
-        InitCalculation();
+        CycleEvents events;
+        InitCalculation(events);
         leqSamplesAktuell = 0;
         rememberedStates_ = {-1, -1, -1};
+        PostHeldNotifications(events);
         return;
     }
     // Taken once: a stop that arrives during the cycle belongs to the next one,
@@ -171,6 +197,7 @@ void TCalcer::RunCycle() {
     CycleEvents events;
     if (validSetup.load(std::memory_order_relaxed)) {
         const int32_t n = NewSampleCount();
+        TakeLostInput(events);
         if (n > 0) {
             ProcessSamples(n, events);
             PublishCycle(events, stopping);
@@ -180,6 +207,7 @@ void TCalcer::RunCycle() {
             CloseOnStopWithoutSamples(events);
         }
     }
+    PostHeldNotifications(events);
     if (stopping) {
         calcStoppedEvent.Set();
     }
@@ -227,7 +255,7 @@ bool TCalcer::IsUsableSetup(const Setup& setup) {
     return setup.leqBlocks < 0 || setup.leqBlocks >= kShortestFixedInterval;
 }
 
-void TCalcer::InitCalculation() {
+void TCalcer::InitCalculation(CycleEvents& events) {
     if (mainWindowServices() == nullptr) {
         validSetup.store(false, std::memory_order_relaxed);
         return;
@@ -237,7 +265,7 @@ void TCalcer::InitCalculation() {
     // The reset happens in one step for every reader of the results.
     std::lock_guard guard(valueLock);
     if (!IsUsableSetup(setup)) {
-        RefuseSetup();
+        RefuseSetup(events);
         return;
     }
     validSetup.store(true, std::memory_order_relaxed);
@@ -247,15 +275,16 @@ void TCalcer::InitCalculation() {
     ResetPeakPath(setup);
     blockCount = 0;
     ResetRmsPath();
-    ResetLevelWindows(setup, resetUtc);
+    ResetLevelWindows(setup, resetUtc, events);
     CreateWeightingFilters();
     SetThresholds(setup);
     saveIntervalSec = std::max(1, setup.saveInterval);
     saveData = TSaveIT6{};
     lastSaveRecord = TSaveIT6{};
     AlignSaveTime(resetUtc);
-    const int32_t writePos = ringWritePos.load(std::memory_order_acquire);
-    lastReadPos = writePos >= 0 && writePos < kSampleRingSize ? writePos : 0;
+    ringReader_.SkipToNewest();
+    ringReader_.TakeLost();
+    lostInputReported_ = false;
     peakFaktorImpulse = std::exp(-1.0 / 12.0);
     isK = false;
     isKorr = false;
@@ -265,7 +294,7 @@ void TCalcer::InitCalculation() {
     ResetMax();
 }
 
-void TCalcer::RefuseSetup() {
+void TCalcer::RefuseSetup(CycleEvents& events) {
     validSetup.store(false, std::memory_order_relaxed);
     isK = false;
     isKorr = false;
@@ -274,7 +303,7 @@ void TCalcer::RefuseSetup() {
         reader->ResetWerteCreate();
     }
     ResetMax();
-    notifier_->PostAlways(kNotifyThreadFailure, kThreadFailureRefusedSetup);
+    events.Hold(kNotifyThreadFailure, kThreadFailureRefusedSetup, true);
 }
 
 void TCalcer::ResetPeakPath(const Setup& setup) {
@@ -339,16 +368,22 @@ void TCalcer::ResetMax() {
 
 // --- cycle ---------------------------------------------------------------------
 
-int32_t TCalcer::NewSampleCount() const {
+int32_t TCalcer::NewSampleCount() {
     if (sampleRing1.size() != static_cast<size_t>(kSampleRingSize) ||
         sampleRing2.size() != static_cast<size_t>(kSampleRingSize)) {
         return 0;
     }
-    const int32_t writePos = ringWritePos.load(std::memory_order_acquire);
-    if (writePos < 0 || writePos >= kSampleRingSize) {
-        return 0;
+    return ringReader_.Pending();
+}
+
+// A lap costs the levels of the lost stretch; the main window hears of the
+// first one of a run, with what it cost.
+void TCalcer::TakeLostInput(CycleEvents& events) {
+    const int64_t lost = ringReader_.TakeLost();
+    if (lost > 0 && !lostInputReported_) {
+        events.lostSamples = lost;
+        lostInputReported_ = true;
     }
-    return RingDistance(lastReadPos, writePos, kSampleRingSize);
 }
 
 void TCalcer::ProcessSamples(int32_t n, CycleEvents& events) {
@@ -372,13 +407,14 @@ void TCalcer::ProcessSamples(int32_t n, CycleEvents& events) {
 }
 
 void TCalcer::ReadRings(int32_t count) {
+    const int32_t from = ringReader_.Position();
     if (doTwo) {
-        CopySanitized(sampleRing1, lastReadPos, raw1_.data(), count);
-        CopySanitized(sampleRing2, lastReadPos, raw2_.data(), count);
+        CopySanitized(sampleRing1, from, raw1_.data(), count);
+        CopySanitized(sampleRing2, from, raw2_.data(), count);
     } else {
-        CopySanitized(useSecond ? sampleRing2 : sampleRing1, lastReadPos, raw1_.data(), count);
+        CopySanitized(useSecond ? sampleRing2 : sampleRing1, from, raw1_.data(), count);
     }
-    lastReadPos = Advance(lastReadPos, count, kSampleRingSize - 1);
+    ringReader_.Consume(count);
 }
 
 void TCalcer::CopyIntoRecordingRing(int32_t count, bool& reported) {
@@ -524,22 +560,24 @@ void TCalcer::AccumulateRun(const Signals& paths, int32_t count) {
 }
 
 void TCalcer::PublishCycle(CycleEvents& events, bool stopping) {
+    const CycleTime time = ReadCycleTime();
+    QString remark = LeqBlockCloses(time, stopping) ? ClosingRemark(time) : QString();
     std::lock_guard guard(valueLock);
     PublishCorrectionSums();
     PublishRmsAmplitudes();
     UpdatePeakHolds();
     PublishWindowValues();
-    const CycleTime time = ReadCycleTime();
     UpdateMaxima(time.local, events);
-    UpdateLimitStates();
-    CloseLeqBlock(time, stopping, events);
+    UpdateLimitStates(events);
+    CloseLeqBlock(time, stopping, std::move(remark), events);
     UpdateSaveRecord(time, stopping, events);
 }
 
 void TCalcer::CloseOnStopWithoutSamples(CycleEvents& events) {
-    std::lock_guard guard(valueLock);
     const CycleTime time = ReadCycleTime();
-    CloseLeqBlock(time, true, events);
+    QString remark = LeqBlockCloses(time, true) ? ClosingRemark(time) : QString();
+    std::lock_guard guard(valueLock);
+    CloseLeqBlock(time, true, std::move(remark), events);
     CloseSaveRecord(time, events);
 }
 
@@ -574,6 +612,16 @@ void TCalcer::UpdatePeakHolds() {
         } else {
             oldPeakVal = peakHold1;
         }
+    }
+}
+
+void TCalcer::PostHeldNotifications(const CycleEvents& events) {
+    for (int32_t i = 0; i < events.heldCount; ++i) {
+        const CycleEvents::Held& p = events.held[static_cast<size_t>(i)];
+        p.always ? notifier_->PostAlways(p.code, p.argument) : notifier_->Post(p.code, p.argument);
+    }
+    if (events.lostSamples > 0) {
+        notifier_->EventLine(LostInputText(events.lostSamples));
     }
 }
 

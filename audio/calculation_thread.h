@@ -11,6 +11,8 @@
 // RunCycle; everything else happens in the cycle, which a test can drive
 // directly with samples in the rings, the test clock of the corrected clock
 // and its own CalcNotifier.
+#include <QString>
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -23,8 +25,10 @@
 #include "platform/date_time.h"
 #include "platform/threads.h"
 #include "store/measurement_records.h"
+#include "ui_kit/shared_state.h"
 
 // Where the calculation's notifications go (codes of ui_kit/notifications.h).
+// Never called while the value lock is held.
 class CalcNotifier {
 public:
     virtual ~CalcNotifier() = default;
@@ -32,14 +36,20 @@ public:
     virtual void Post(uintptr_t code, intptr_t argument) = 0;
     // Whether or not the main window is ready.
     virtual void PostAlways(uintptr_t code, intptr_t argument) = 0;
+    // A line for the main window's event list.
+    virtual void EventLine(const QString& text) = 0;
 };
 
-// Posts to the main window.
+// Posts to the main window; event lines reach it on the GUI thread.
 class MainWindowNotifier : public CalcNotifier {
 public:
     void Post(uintptr_t code, intptr_t argument) override;
     void PostAlways(uintptr_t code, intptr_t argument) override;
+    void EventLine(const QString& text) override;
 };
+
+// The event line of input lost because the calculation fell a whole ring behind.
+QString LostInputText(int64_t samples);
 
 // True when the calculation takes the reference input as its only input:
 // both inputs are assigned, the loudest-location search is on and it uses
@@ -139,24 +149,41 @@ private:
 
     // What a cycle has to tell the main window once the lock is released.
     struct CycleEvents {
+        struct Held {
+            uintptr_t code = 0;
+            intptr_t argument = 0;
+            bool always = false;
+        };
+        // Posts that arise while the results are published, in their order:
+        // at most six in a cycle (new peak, Leq over its limit, three
+        // states, planned duration), one at a reset.
+        std::array<Held, 8> held{};
+        int32_t heldCount = 0;
         bool blockCompleted = false;
         bool leqBlockClosed = false;
         int32_t leqBlockNumber = 0;
         bool saveRecordClosed = false;
         int32_t saveRecordId = 0;
         bool newTopLeq = false;
+        int64_t lostSamples = 0;
+
+        void Hold(uintptr_t code, intptr_t argument, bool always) {
+            if (heldCount < static_cast<int32_t>(held.size())) {
+                held[static_cast<size_t>(heldCount++)] = Held{code, argument, always};
+            }
+        }
     };
 
     // Reset.
-    void InitCalculation();
+    void InitCalculation(CycleEvents& events);
     static Setup ReadSetup();
     static bool IsUsableSetup(const Setup& setup);
-    void RefuseSetup();
+    void RefuseSetup(CycleEvents& events);
     void ResetPeakPath(const Setup& setup);
     void ResetRmsPath();
-    void ResetLevelWindows(const Setup& setup, platform::TDateTime resetUtc);
+    void ResetLevelWindows(const Setup& setup, platform::TDateTime resetUtc, CycleEvents& events);
     void StartSlidingLeq(platform::TDateTime resetUtc, int32_t plannedMinutes);
-    void StartLeqBlocks(platform::TDateTime resetUtc);
+    void StartLeqBlocks(platform::TDateTime resetUtc, CycleEvents& events);
     void StartLeqKWindow(int32_t leqKBlocks);
     void AlignSaveTime(platform::TDateTime resetUtc);
     static void ReadStoreLevels(Setup& setup);
@@ -166,7 +193,7 @@ private:
     void ResetMax();
 
     // Cycle.
-    int32_t NewSampleCount() const;
+    int32_t NewSampleCount();
     void ProcessSamples(int32_t n, CycleEvents& events);
     void ReadRings(int32_t count);
     void CopyIntoRecordingRing(int32_t count, bool& reported);
@@ -182,17 +209,23 @@ private:
     void PublishCycle(CycleEvents& events, bool stopping);
     void CloseOnStopWithoutSamples(CycleEvents& events);
     static CycleTime ReadCycleTime();
+    bool LeqBlockCloses(const CycleTime& time, bool stopping) const;
+    int64_t ExpectedBlocks(const CycleTime& time) const;
+    QString ClosingRemark(const CycleTime& time) const;
     void PublishCorrectionSums();
     void PublishRmsAmplitudes();
     void UpdatePeakHolds();
     void PublishWindowValues();
     void UpdateMaxima(platform::TDateTime now, CycleEvents& events);
-    void UpdateLimitStates();
-    void UpdateLimitState(int32_t quantity, double value, double warn, double limit);
-    void CloseLeqBlock(const CycleTime& time, bool stopping, CycleEvents& events);
+    void UpdateLimitStates(CycleEvents& events);
+    void UpdateLimitState(int32_t quantity, double value, double warn, double limit, CycleEvents& events);
+    void CloseLeqBlock(const CycleTime& time, bool stopping, QString remark, CycleEvents& events);
     void StartNextLeqBlock(const CycleTime& time, CycleEvents& events);
     void UpdateSaveRecord(const CycleTime& time, bool stopping, CycleEvents& events);
     void CloseSaveRecord(const CycleTime& time, CycleEvents& events);
+    void TakeLostInput(CycleEvents& events);
+    // What arose under the value lock, in its order, and the lost-input line.
+    void PostHeldNotifications(const CycleEvents& events);
     void PostCycleNotifications(const CycleEvents& events);
 
     CalcNotifier* notifier_;
@@ -233,7 +266,9 @@ private:
     int32_t rmsAdd = 0;
     int32_t rmsRemove = 0;
     int32_t rmsOffset = kFastRmsSamples;
-    int32_t lastReadPos = 0;
+    SampleRingReader ringReader_;
+    // Whether this run (since the last reset) has reported lost input.
+    bool lostInputReported_ = false;
     int32_t leqIndex = 0;
     int32_t leq125Index = 0;
     double peakVal1 = 0.0;

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "audio/calculation_thread.h"
 #include "audio/level_results.h"
@@ -25,6 +26,7 @@
 namespace {
 
 constexpr double kBlocksIn120Min = 57600.0;
+constexpr int32_t kBlocksPerMinute = 8 * 60;
 constexpr int64_t kMsPerSecond = 1000;
 constexpr int64_t kMsPerMinute = 60 * kMsPerSecond;
 constexpr double kMsPerBlock = 125.0;
@@ -36,6 +38,9 @@ constexpr double kFreshBlockPeak = 1e-9;
 const QString kNoRemark = QStringLiteral("---");
 // The argument of the planned-duration notification: the stop mode it asks for.
 constexpr intptr_t kStopModePlannedDuration = 3;
+
+// A fixed interval of n blocks is used in whole minutes, cut down.
+int32_t WholeMinutesOf(int32_t blocks) { return blocks / 8 / 60; }
 
 int32_t NextRingIndex(int32_t index, int32_t lastIndex) { return index >= lastIndex ? 0 : index + 1; }
 
@@ -158,7 +163,7 @@ void TCalcer::PublishWindowValues() {
     leqBlocksDone = leqSamplesAktuell;
 }
 
-void TCalcer::ResetLevelWindows(const Setup& setup, platform::TDateTime resetUtc) {
+void TCalcer::ResetLevelWindows(const Setup& setup, platform::TDateTime resetUtc, CycleEvents& events) {
     std::fill(aLeq1.begin(), aLeq1.end(), 0.0);
     std::fill(aLeq2.begin(), aLeq2.end(), 0.0);
     std::fill(aLeqK.begin(), aLeqK.end(), 0.0);
@@ -171,7 +176,10 @@ void TCalcer::ResetLevelWindows(const Setup& setup, platform::TDateTime resetUtc
     // which are never processed: none of its energy may reach the first block.
     leqLatch1 = 0.0;
     leqLatch2 = 0.0;
-    leqSamples = setup.leqBlocks;
+    // A fixed interval runs on the clock in whole minutes, so its energy is
+    // divided by the blocks of those minutes: a 90 s interval is a 60 s one
+    // (and would otherwise read 1.76 dB low for a steady level).
+    leqSamples = setup.leqBlocks > 0 ? WholeMinutesOf(setup.leqBlocks) * kBlocksPerMinute : setup.leqBlocks;
     IsLeqFull = leqSamples == -2;
     leqWindowBlocks = std::abs(leqSamples);
     Saveblock.start = UtcToLocal(resetUtc);
@@ -179,7 +187,7 @@ void TCalcer::ResetLevelWindows(const Setup& setup, platform::TDateTime resetUtc
     if (leqSamples < 0) {
         StartSlidingLeq(resetUtc, setup.plannedMinutes);
     } else {
-        StartLeqBlocks(resetUtc);
+        StartLeqBlocks(resetUtc, events);
     }
     saveCount = 0;
     leqSamplesAktuell = 0;
@@ -208,7 +216,7 @@ void TCalcer::StartSlidingLeq(platform::TDateTime resetUtc, int32_t plannedMinut
 // The first interval ends at the next minute that is a multiple of the
 // interval length counted from the start of the current UTC hour, always
 // after the reset; every later one is exactly that long.
-void TCalcer::StartLeqBlocks(platform::TDateTime resetUtc) {
+void TCalcer::StartLeqBlocks(platform::TDateTime resetUtc, CycleEvents& events) {
     stopZeit = 0.0;
     Saveblock.id = 1;
     Saveblock.valDif = 0;
@@ -224,13 +232,13 @@ void TCalcer::StartLeqBlocks(platform::TDateTime resetUtc) {
     leqRemove = 0;
     leqKRemove = 0;
     const int64_t wholeMinute = FloorTo(platform::DateTimeToMs(resetUtc), kMsPerMinute);
-    blockStepMin = leqSamples / 8 / 60;
+    blockStepMin = WholeMinutesOf(leqSamples);
     const int64_t minuteOfHour = PositiveModulo(wholeMinute / kMsPerMinute, 60);
     const int64_t firstEnd = wholeMinute + StepsToNextMultiple(minuteOfHour, blockStepMin) * kMsPerMinute;
     nextBlockTimeUtc = platform::MsToDateTime(firstEnd);
     Saveblock.next = UtcToLocal(nextBlockTimeUtc);
     isLeqBlock = true;
-    notifier_->Post(kNotifyBlockClosed, 0);
+    events.Hold(kNotifyBlockClosed, 0, false);
 }
 
 void TCalcer::StartLeqKWindow(int32_t leqKBlocks) {
@@ -263,23 +271,36 @@ void TCalcer::AlignSaveTime(platform::TDateTime resetUtc) {
 // the UTC line, so that lost audio shows in valDif and the remark. A stop
 // publishes the unfinished interval and leaves it running; only the clock
 // advances to the next one.
-void TCalcer::CloseLeqBlock(const CycleTime& time, bool stopping, CycleEvents& events) {
-    if (!isLeqBlock) {
-        return;
-    }
-    if (!stopping && !(platform::DateTimeToMs(nextBlockTimeUtc) < platform::DateTimeToMs(time.utc))) {
+bool TCalcer::LeqBlockCloses(const CycleTime& time, bool stopping) const {
+    return isLeqBlock &&
+           (stopping || platform::DateTimeToMs(nextBlockTimeUtc) < platform::DateTimeToMs(time.utc));
+}
+
+int64_t TCalcer::ExpectedBlocks(const CycleTime& time) const {
+    const int64_t elapsedMs = platform::DateTimeToMs(time.utc) - platform::DateTimeToMs(blockStartUtc_);
+    return platform::Round(static_cast<double>(elapsedMs) / kMsPerBlock);
+}
+
+// Formatted before the value lock is taken: the locale's number format is
+// no work for the getters to wait on. Everything it reads belongs to this thread.
+QString TCalcer::ClosingRemark(const CycleTime& time) const {
+    const int64_t soll = ExpectedBlocks(time);
+    return DeviationRemark(static_cast<int32_t>(soll - leqSamplesAktuell), soll);
+}
+
+void TCalcer::CloseLeqBlock(const CycleTime& time, bool stopping, QString remark, CycleEvents& events) {
+    if (!LeqBlockCloses(time, stopping)) {
         return;
     }
     ++blockCount;
     lastBlock = Saveblock;
     lastBlock.ende = time.local;
     lastBlock.clipCount = 0;
-    const int64_t elapsedMs = platform::DateTimeToMs(time.utc) - platform::DateTimeToMs(blockStartUtc_);
-    const int64_t soll = platform::Round(static_cast<double>(elapsedMs) / kMsPerBlock);
+    const int64_t soll = ExpectedBlocks(time);
     BlockCountSoll = static_cast<int32_t>(soll);
     lastBlock.valDif = static_cast<int32_t>(soll - leqSamplesAktuell);
     lastBlock.id = blockCount;
-    lastBlock.remarkStr = DeviationRemark(lastBlock.valDif, soll);
+    lastBlock.remarkStr = std::move(remark);
     if (stopping) {
         return;
     }
@@ -334,7 +355,7 @@ void TCalcer::CloseSaveRecord(const CycleTime& time, CycleEvents& events) {
         reader->AddValue(lastSaveRecord);
     }
     if (stopZeit > 0.0 && platform::DateTimeToMs(time.utc) >= platform::DateTimeToMs(stopZeit)) {
-        notifier_->PostAlways(kNotifyPlannedDurationReached, kStopModePlannedDuration);
+        events.Hold(kNotifyPlannedDurationReached, kStopModePlannedDuration, true);
     }
     events.saveRecordClosed = true;
     events.saveRecordId = saveCount;

@@ -129,7 +129,7 @@ void TCalcer::UpdateMaxima(platform::TDateTime now, CycleEvents& events) {
     if (peakHold1 > topPeak) {
         topPeak = peakHold1;
         topPeakTime = now;
-        notifier_->Post(kNotifyNewPeakMax, 0);
+        events.Hold(kNotifyNewPeakMax, 0, false);
     }
     if (curLeqK1 > topLeqK) {
         topLeqK = curLeqK1;
@@ -145,7 +145,7 @@ void TCalcer::UpdateMaxima(platform::TDateTime now, CycleEvents& events) {
         if (Saveblock.LeqHighTime < kUnsetTime && curLeq > leqLimit) {
             Saveblock.LeqHighTime = now;
             leqHighTime_.store(now, std::memory_order_relaxed);
-            notifier_->PostAlways(kNotifyLeqOverLimit, kLeqOverLimitArgument);
+            events.Hold(kNotifyLeqOverLimit, kLeqOverLimitArgument, true);
         }
     }
     if (curLeqK1 > Saveblock.leqK) {
@@ -162,21 +162,16 @@ void TCalcer::UpdateMaxima(platform::TDateTime now, CycleEvents& events) {
 }
 
 // No hysteresis and no minimum duration: every crossing is told.
-void TCalcer::UpdateLimitStates() {
-    try {
-        UpdateLimitState(kQuantityLeq, curLeq, leqWarn, leqLimit);
-        UpdateLimitState(kQuantityLeqK, curLeqK1, leqKWarn, leqKLimit);
-        UpdateLimitState(kQuantityPeak, peakHold1, peakWarn, peakLimit);
-    } catch (...) {
-        // A state that could not be told keeps its remembered value and is
-        // told again next cycle; the block and the record must still close.
-    }
+void TCalcer::UpdateLimitStates(CycleEvents& events) {
+    UpdateLimitState(kQuantityLeq, curLeq, leqWarn, leqLimit, events);
+    UpdateLimitState(kQuantityLeqK, curLeqK1, leqKWarn, leqKLimit, events);
+    UpdateLimitState(kQuantityPeak, peakHold1, peakWarn, peakLimit, events);
 }
 
-void TCalcer::UpdateLimitState(int32_t quantity, double value, double warn, double limit) {
+void TCalcer::UpdateLimitState(int32_t quantity, double value, double warn, double limit, CycleEvents& events) {
     const int32_t state = LimitState(value, warn, limit);
     if (state != rememberedStates_[quantity]) {
-        notifier_->PostAlways(kStateCodes[quantity], state);
+        events.Hold(kStateCodes[quantity], state, true);
         rememberedStates_[quantity] = state;
     }
 }

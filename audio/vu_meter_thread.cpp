@@ -47,7 +47,7 @@ void TVuThread::ResetLevels() {
     clipCounter.exchange(0);
     RuecklaufZeit = getRLZ_ ? getRLZ_() : 0.0;
     doTwo = inputAssign.load() == 3;
-    lastReadPos = ringWritePos.load(std::memory_order_acquire);
+    ringReader_.SkipToNewest();
     rmsa1.assign(kRmsSlots, 0.0);
     rmsa2.assign(kRmsSlots, 0.0);
     maxIndexRms = kRmsSlots - 1;
@@ -61,9 +61,11 @@ void TVuThread::ResetLevels() {
 bool TVuThread::ProcessNewSamples() {
     const auto ringSize = static_cast<int32_t>(sampleRing1.size());
     if (ringSize == 0) return false;
-    const int32_t w = ringWritePos.load(std::memory_order_acquire);
-    const int32_t n = RingDistance(lastReadPos, w, ringSize);
+    const int32_t n = ringReader_.Pending();
+    ringReader_.TakeLost();  // a meter only shows the present: what it missed does not matter
     if (n <= 0) return false;
+    lastReadPos = ringReader_.Position();
+    ringReader_.Consume(n);
     ReturnPeaks(n);
     if (doTwo) ProcessTwo(n);
     else ProcessOne(n);

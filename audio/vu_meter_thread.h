@@ -12,6 +12,7 @@
 
 #include "platform/sync.h"
 #include "platform/threads.h"
+#include "ui_kit/shared_state.h"
 
 class TVuThread : public platform::TThread {
 public:
@@ -57,7 +58,8 @@ private:
 
     std::atomic<bool> peakResetRequest{false};
     std::atomic<bool> resetRequest{true};
-    int32_t lastReadPos = 0;
+    SampleRingReader ringReader_;
+    int32_t lastReadPos = 0;  // the slot the running pass reads next
     bool doTwo = false;
     double RuecklaufZeit = 0.0;
     std::vector<double> rmsa1;

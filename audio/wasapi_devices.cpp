@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "audio/audio_start_stop.h"
 #include "platform/date_time.h"
 
 using namespace platform;
@@ -97,7 +98,11 @@ HResult TEvents::OnStateChanged(int32_t) {
     PostSessionEvent(3);
     return S_OK;
 }
-HResult TEvents::OnSessionDisconnected(int32_t) { return S_OK; }
+// Only the capture session has these events: its end is a lost input.
+HResult TEvents::OnSessionDisconnected(int32_t) {
+    ReportLostInputDevice();
+    return S_OK;
+}
 
 // --- the layer ---------------------------------------------------------------------------
 

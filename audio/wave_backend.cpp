@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "audio/audio_peers.h"
+#include "audio/audio_start_stop.h"
 #include "platform/user_dialogs.h"
 #include "ui_kit/services/main_window_services.h"
 #include "ui_kit/shared_state.h"
@@ -43,6 +44,8 @@ platform::WaveFormat outFormat;
 std::atomic<int32_t> inBits{16};
 std::atomic<MainWindowFields*> inFields{nullptr};
 std::atomic<int32_t> outBits{16};
+// Set by the device thread when the open input stopped delivering.
+std::atomic<bool> inLost{false};
 
 std::mutex observerLock;
 std::shared_ptr<std::function<void(int32_t)>> ringObserver;
@@ -143,7 +146,7 @@ void ConvertIntoRings(const WaveHeader& header) {
     const int32_t assign = inputAssign.load();
     const auto size = static_cast<int32_t>(sampleRing1.size());
     if (size == 0) return;
-    int32_t pos = ringWritePos.load(std::memory_order_acquire);
+    int32_t pos = ringWritePos.Slot();
     const char* p = header.data;
     for (uint32_t f = 0; f < frames; ++f) {
         const double left = ReadSample(p, bits) * k;
@@ -152,7 +155,7 @@ void ConvertIntoRings(const WaveHeader& header) {
         pos = NextRingSlot(pos, size);
         p += 2 * bytes;
     }
-    ringWritePos.exchange(pos, std::memory_order_acq_rel);
+    ringWritePos.Publish(static_cast<int32_t>(frames));
     std::shared_ptr<std::function<void(int32_t)>> observer;
     {
         std::lock_guard guard(observerLock);
@@ -203,6 +206,7 @@ bool OpenWaveIn() {
     inBits.store(waveFormat.bitsPerSample);
     inFields.store(fields);
     waveInClosing.store(false);
+    inLost.store(false);
 
     const uint32_t headerSize = platform::kWaveHeaderSize;
     WaveHandle handle = 0;
@@ -221,14 +225,21 @@ bool OpenWaveIn() {
         SetInputRunning(false);
         ok = CheckWaveError(platform::WaveInStart(handle), QStringLiteral("Start Waveinput"));
         SetInputRunning(ok);
+        // A device that failed as soon as it started has said so already
+        // and must not stay marked running.
+        if (ok && inLost.load()) SetInputRunning(false);
     }
     fields->WaveDeviceName = ok ? platform::ProductNameOf(caps) : GetLangText(kNoDeviceTextId);
     return ok;
 }
 
 void WaveInProc(WaveHandle, uint32_t message, uintptr_t, uintptr_t param1, uintptr_t) {
-    if (message != platform::kWimData || waveInClosing.load()) return;
-    WaveInDataReady(reinterpret_cast<WaveHeader*>(param1));
+    if (waveInClosing.load()) return;
+    if (message == platform::kWimData) WaveInDataReady(reinterpret_cast<WaveHeader*>(param1));
+    else if (message == platform::kWimDeviceLost) {
+        inLost.store(true);
+        ReportLostInputDevice();
+    }
 }
 
 void WaveInDataReady(WaveHeader* header) {
@@ -299,11 +310,7 @@ void WaveOutDone(WaveHandle handle, uintptr_t buffer) {
     const int32_t bits = outBits.load();
     const uint32_t frames = outHeaders[0].bufferLength / (bits == 32 ? 8 : 4);
     const double full = bits == 32 ? 2147483647.0 : 32767.0;
-    double g = 0.0;
-    {
-        std::lock_guard guard(outputGainLock);
-        if (testSignalOn.load()) g = outputGain * full;
-    }
+    const double g = testSignalOn.load() ? outputGain.load() * full : 0.0;
     const auto last = static_cast<int32_t>(noiseTable.size()) - 1;
     int32_t pos = noisePos.load();
     char* p = header.data;

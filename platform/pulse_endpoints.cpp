@@ -10,6 +10,7 @@
 #include <QDebug>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -30,6 +31,8 @@ bool PulseDisabled() {
 }
 
 class PulseStream;
+struct VolumeWatch;
+using VolumeToken = std::shared_ptr<VolumeWatch>;
 
 class PulseConnection {
 public:
@@ -40,6 +43,7 @@ public:
             pa_context_unref(context_);
         }
         if (loop_) pa_threaded_mainloop_free(loop_);
+        for (VolumeToken* token : pendingTokens_) delete token;
     }
 
     // The connection in use, or a new one; nullptr when no server answers.
@@ -88,6 +92,14 @@ public:
     void AddWatcherLocked(PulseStream* stream) { watchers_.insert(stream); }
     void RemoveWatcherLocked(PulseStream* stream) { watchers_.erase(stream); }
 
+    // The tokens of the info queries on their way. A server that goes away
+    // never answers them, so what is left is freed with the connection.
+    void AwaitAnswerLocked(VolumeToken* token) { pendingTokens_.insert(token); }
+    void AnsweredLocked(VolumeToken* token) {
+        pendingTokens_.erase(token);
+        delete token;
+    }
+
 private:
     PulseConnection() = default;
 
@@ -121,6 +133,7 @@ private:
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     std::set<PulseStream*> watchers_;
+    std::set<VolumeToken*> pendingTokens_;
 };
 
 pa_sample_format_t PulseFormatOf(int32_t bits) {
@@ -172,6 +185,10 @@ public:
         pa_channel_map map;
         if (setup_.format.channels == 1) pa_channel_map_init_mono(&map);
         else pa_channel_map_init_stereo(&map);
+        const size_t block = static_cast<size_t>(setup_.format.BlockAlign());
+        if (block > partial_.size()) return AUDCLNT_E_UNSUPPORTED_FORMAT;
+        if (flow_ == DataFlow::Capture) silence_.assign(std::max<size_t>(setup_.periodFrames, 1) * block, 0);
+        else staging_.assign(size_t{setup_.bufferFrames} * block, 0);
         stream_ = pa_stream_new(connection_->Context(), "Veltaro", &sampleSpec, &map);
         if (stream_ == nullptr) return E_FAIL;
         pa_stream_set_state_callback(stream_, &StreamState, this);
@@ -213,6 +230,7 @@ public:
         deviceIndex_ = pa_stream_get_device_index(stream_);
         connection_->AddWatcherLocked(this);
         QueryVolumesLocked(true);
+        ready_ = true;
         return S_OK;
     }
 
@@ -222,7 +240,7 @@ public:
     void Flush() override {
         PulseConnection::Locked locked(*connection_);
         if (stream_) connection_->AwaitLocked(pa_stream_flush(stream_, &Done, connection_.get()));
-        partial_.clear();
+        partialBytes_ = 0;
     }
 
     void Kick() override {
@@ -292,8 +310,8 @@ private:
     // report a change to the session.
     void QueryVolumesLocked(bool wait) {
         pa_context* c = connection_->Context();
-        auto* streamToken = new std::shared_ptr<VolumeWatch>(watch_);
-        auto* deviceToken = new std::shared_ptr<VolumeWatch>(watch_);
+        auto* streamToken = new VolumeToken(watch_);
+        auto* deviceToken = new VolumeToken(watch_);
         pa_operation* a;
         pa_operation* b;
         if (flow_ == DataFlow::Capture) {
@@ -304,7 +322,9 @@ private:
             b = pa_context_get_sink_info_by_index(c, deviceIndex_, &SinkInfo, deviceToken);
         }
         if (a == nullptr) delete streamToken;
+        else connection_->AwaitAnswerLocked(streamToken);
         if (b == nullptr) delete deviceToken;
+        else connection_->AwaitAnswerLocked(deviceToken);
         if (wait) {
             connection_->AwaitLocked(a);
             connection_->AwaitLocked(b);
@@ -329,10 +349,10 @@ private:
 
     template <typename Info>
     static void Answer(const Info* info, int eol, void* token, bool ofStream) {
-        auto* watch = static_cast<std::shared_ptr<VolumeWatch>*>(token);
+        auto* watch = static_cast<VolumeToken*>(token);
         PulseConnection* connection = (*watch)->connection;
         if (eol) {
-            delete watch;
+            connection->AnsweredLocked(watch);
         } else if (info && (*watch)->owner) {
             (*watch)->owner->VolumesAnswered(ofStream, info->volume, info->mute != 0);
         }
@@ -344,7 +364,20 @@ private:
     static void SourceInfo(pa_context*, const pa_source_info* i, int eol, void* t) { Answer(i, eol, t, false); }
     static void SinkInfo(pa_context*, const pa_sink_info* i, int eol, void* t) { Answer(i, eol, t, false); }
 
-    static void StreamState(pa_stream*, void* self) { static_cast<PulseStream*>(self)->connection_->Wake(); }
+    static void StreamState(pa_stream* s, void* self) {
+        auto* me = static_cast<PulseStream*>(self);
+        me->TellWhenEnded(pa_stream_get_state(s));
+        me->connection_->Wake();
+    }
+
+    // A stream that was ready and ends without our asking (our own close
+    // removes this callback first) lost its device or its server.
+    void TellWhenEnded(pa_stream_state_t state) {
+        if (!ready_ || ended_ || PA_STREAM_IS_GOOD(state)) return;
+        ended_ = true;
+        const bool serverGone = !PA_CONTEXT_IS_GOOD(pa_context_get_state(connection_->Context()));
+        sink_->Disconnected(serverGone ? kDisconnectServerShutdown : kDisconnectDeviceRemoval);
+    }
     static void Done(pa_stream*, int, void* connection) { static_cast<PulseConnection*>(connection)->Wake(); }
     static void Succeeded(pa_context*, int, void* connection) { static_cast<PulseConnection*>(connection)->Wake(); }
 
@@ -366,25 +399,53 @@ private:
         me->sink_->Signal();
     }
 
-    // Hands whole frames to the client; a hole in the stream arrives as silence.
+    // Hands whole frames to the client, straight from the server's memory; a
+    // frame split between two pieces waits in partial_, and a hole in the
+    // stream arrives as silence. Nothing here allocates: it runs for every
+    // piece the server sends.
     void Arrived(const uint8_t* data, size_t bytes) {
         const size_t block = static_cast<size_t>(setup_.format.BlockAlign());
-        if (data == nullptr) {
-            partial_.insert(partial_.end(), bytes, uint8_t{0});
-        } else {
-            partial_.insert(partial_.end(), data, data + bytes);
+        if (partialBytes_ > 0) {
+            const size_t take = std::min(block - partialBytes_, bytes);
+            CopyOrSilence(partial_.data() + partialBytes_, data, take);
+            partialBytes_ += take;
+            bytes -= take;
+            if (data != nullptr) data += take;
+            if (partialBytes_ < block) return;
+            sink_->Deliver(partial_.data(), 1);
+            partialBytes_ = 0;
         }
-        const size_t whole = partial_.size() / block;
-        if (whole > 0) sink_->Deliver(partial_.data(), static_cast<uint32_t>(whole));
-        partial_.erase(partial_.begin(), partial_.begin() + static_cast<std::ptrdiff_t>(whole * block));
+        const size_t whole = bytes / block;
+        if (data != nullptr) {
+            if (whole > 0) sink_->Deliver(data, static_cast<uint32_t>(whole));
+        } else {
+            DeliverSilence(whole);
+        }
+        partialBytes_ = bytes - whole * block;
+        CopyOrSilence(partial_.data(), data ? data + whole * block : nullptr, partialBytes_);
     }
 
-    // Moves what the client queued to the server, up to bytes.
+    static void CopyOrSilence(uint8_t* to, const uint8_t* from, size_t bytes) {
+        if (from != nullptr) std::memcpy(to, from, bytes);
+        else std::memset(to, 0, bytes);
+    }
+
+    void DeliverSilence(size_t frames) {
+        const size_t chunk = silence_.size() / static_cast<size_t>(setup_.format.BlockAlign());
+        while (frames > 0 && chunk > 0) {
+            const size_t n = std::min(frames, chunk);
+            sink_->Deliver(silence_.data(), static_cast<uint32_t>(n));
+            frames -= n;
+        }
+    }
+
+    // Moves what the client queued to the server, up to bytes, through a
+    // staging buffer sized once for the client's whole buffer.
     void Feed(size_t bytes) {
         const size_t block = static_cast<size_t>(setup_.format.BlockAlign());
-        const uint32_t frames = std::min<uint32_t>(static_cast<uint32_t>(bytes / block), sink_->Pending());
+        const auto room = static_cast<uint32_t>(std::min(bytes, staging_.size()) / block);
+        const uint32_t frames = std::min(room, sink_->Pending());
         if (frames == 0) return;
-        staging_.resize(size_t{frames} * block);
         const uint32_t taken = sink_->Take(staging_.data(), frames);
         if (taken > 0) pa_stream_write(stream_, staging_.data(), size_t{taken} * block, nullptr, 0, PA_SEEK_RELATIVE);
     }
@@ -398,8 +459,10 @@ private:
     uint32_t streamIndex_ = PA_INVALID_INDEX;
     uint32_t deviceIndex_ = PA_INVALID_INDEX;
     int64_t latency_ = 0;
-    std::vector<uint8_t> partial_;
-    std::vector<uint8_t> staging_;
+    std::array<uint8_t, 8> partial_{};  // the widest frame: two 32-bit samples
+    size_t partialBytes_ = 0;
+    std::vector<uint8_t> staging_;      // render: the client's buffer, sized at connect
+    std::vector<uint8_t> silence_;      // capture: zeros for a hole, sized at connect
     float streamVolume_ = 1.0f;
     float deviceVolume_ = 1.0f;
     bool streamMuted_ = false;
@@ -407,6 +470,9 @@ private:
     bool streamAnswered_ = false;
     bool deviceAnswered_ = false;
     bool volumeKnown_ = false;
+    // Changed with the connection locked.
+    bool ready_ = false;
+    bool ended_ = false;
 };
 
 void PulseConnection::ServerEvent(pa_context*, pa_subscription_event_type_t type, uint32_t index, void* self) {

@@ -29,6 +29,9 @@ public:
     virtual void Signal() = 0;
     // The session volume changed.
     virtual void VolumeChanged(float volume, bool muted) = 0;
+    // The stream ended on the device side (kDisconnect... reason): its device
+    // went away or its server did. Told once.
+    virtual void Disconnected(int32_t reason) = 0;
 };
 
 struct StreamSetup {

@@ -98,6 +98,7 @@ public:
     ~StreamClient() override {
         // The device side's thread calls back into this object: end it first.
         std::lock_guard guard(control_);
+        renderTransport_.store(nullptr, std::memory_order_release);
         if (transport_) transport_->Stop();
         transport_.reset();
     }
@@ -151,6 +152,7 @@ public:
             transport_.reset();
             return hr;
         }
+        renderTransport_.store(transport_.get(), std::memory_order_release);
         eventDriven_ = eventDriven;
         return S_OK;
     }
@@ -294,7 +296,7 @@ public:
             CopyIn(staging_.data(), frames);
             lent_ = false;
         }
-        if (transport_) transport_->Kick();
+        if (StreamTransport* transport = renderTransport_.load(std::memory_order_acquire)) transport->Kick();
         return S_OK;
     }
 
@@ -350,6 +352,10 @@ public:
 
     void VolumeChanged(float volume, bool muted) override {
         session_->Tell([&](AudioSessionEvents& e) { e.OnSimpleVolumeChanged(volume, muted); });
+    }
+
+    void Disconnected(int32_t reason) override {
+        session_->Tell([&](AudioSessionEvents& e) { e.OnSessionDisconnected(reason); });
     }
 
     DataFlow Flow() const { return backend_->Flow(); }
@@ -424,6 +430,10 @@ private:
     // Lifecycle; the device side's thread never takes it.
     std::recursive_mutex control_;
     std::unique_ptr<StreamTransport> transport_;
+    // The transport for the render thread's hand-over, which must not wait
+    // on the lifecycle lock that volume calls hold while the server answers.
+    // Set once the transport exists, cleared before it goes.
+    std::atomic<StreamTransport*> renderTransport_{nullptr};
     bool started_ = false;
     bool eventDriven_ = false;
     uint32_t alignedFrames_ = 0;

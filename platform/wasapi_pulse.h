@@ -103,6 +103,10 @@ inline constexpr uint32_t kBufferFlagSilent = 0x2;
 inline constexpr int32_t kSessionInactive = 0;
 inline constexpr int32_t kSessionActive = 1;
 
+// Reasons of OnSessionDisconnected.
+inline constexpr int32_t kDisconnectDeviceRemoval = 0;
+inline constexpr int32_t kDisconnectServerShutdown = 1;
+
 // Implemented by the program; called on the stand-in's own threads.
 class AudioSessionEvents {
 public:

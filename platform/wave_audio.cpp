@@ -3,7 +3,6 @@
 #include <QDebug>
 
 #include <condition_variable>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -121,6 +120,49 @@ bool PcmFormatFrom(const WaveFormat& wave, PcmFormat* pcm) {
 
 enum class Command { None, Start, Stop, Reset, Close };
 
+// The queued buffers in their order. Room for every prepared buffer is made
+// when it is prepared, so queueing one, which a callback does on the device
+// thread for every buffer that comes back, never allocates.
+class HeaderQueue {
+public:
+    void Reserve(size_t buffers) {
+        if (buffers <= slots_.size()) return;
+        std::vector<WaveHeader*> grown(buffers, nullptr);
+        for (size_t i = 0; i < count_; ++i) grown[i] = slots_[(head_ + i) % slots_.size()];
+        slots_ = std::move(grown);
+        head_ = 0;
+    }
+    bool Empty() const { return count_ == 0; }
+    bool Full() const { return count_ == slots_.size(); }
+    WaveHeader* Front() const { return slots_[head_]; }
+    void PushBack(WaveHeader* header) {
+        slots_[(head_ + count_) % slots_.size()] = header;
+        ++count_;
+    }
+    void PopFront() {
+        head_ = (head_ + 1) % slots_.size();
+        --count_;
+    }
+    std::vector<WaveHeader*> TakeAll() {
+        std::vector<WaveHeader*> all;
+        while (!Empty()) {
+            all.push_back(Front());
+            PopFront();
+        }
+        return all;
+    }
+
+private:
+    std::vector<WaveHeader*> slots_;
+    size_t head_ = 0;
+    size_t count_ = 0;
+};
+
+class WaveStream;
+// The stream whose device thread this is: a callback that queues a buffer on
+// its own device finds it without the handle table and its lock.
+thread_local WaveStream* ownStream = nullptr;
+
 class WaveStream {
 public:
     WaveStream(bool input, const PcmFormat& format, WaveCallback callback, uintptr_t instance,
@@ -136,20 +178,25 @@ public:
 
     void Launch(WaveHandle handle) {
         handle_ = handle;
-        thread_ = std::thread([this] { Run(); });
+        thread_ = std::thread([this] {
+            ownStream = this;
+            Run();
+        });
     }
+
+    WaveHandle Handle() const { return handle_; }
 
     WaveResult Prepare(WaveHeader* header) {
         if (header->data == nullptr || header->bufferLength == 0) return kWaveErrInvalidParameter;
         std::lock_guard guard(lock_);
-        header->flags.fetch_or(kWaveHeaderPrepared);
+        if (!(header->flags.fetch_or(kWaveHeaderPrepared) & kWaveHeaderPrepared)) queue_.Reserve(++prepared_);
         return kWaveNoError;
     }
 
     WaveResult Unprepare(WaveHeader* header) {
         std::lock_guard guard(lock_);
         if (header->flags.load() & kWaveHeaderInQueue) return kWaveErrStillPlaying;
-        header->flags.fetch_and(~kWaveHeaderPrepared);
+        if (header->flags.fetch_and(~kWaveHeaderPrepared) & kWaveHeaderPrepared) --prepared_;
         return kWaveNoError;
     }
 
@@ -160,9 +207,10 @@ public:
             if (!(flags & kWaveHeaderPrepared)) return kWaveErrUnprepared;
             if (flags & kWaveHeaderInQueue) return kWaveErrStillPlaying;
             if (header->bufferLength < static_cast<uint32_t>(format_.BlockAlign())) return kWaveErrInvalidParameter;
+            if (queue_.Full()) return kWaveErrNoMemory;  // a header prepared on another device
             if (input_) header->bytesRecorded = 0;
             header->flags.store((flags & ~kWaveHeaderDone) | kWaveHeaderInQueue);
-            queue_.push_back(header);
+            queue_.PushBack(header);
         }
         wake_.notify_all();
         return kWaveNoError;
@@ -170,7 +218,7 @@ public:
 
     bool HasQueued() {
         std::lock_guard guard(lock_);
-        return !queue_.empty();
+        return !queue_.Empty();
     }
 
     // Hands the command to the device thread and waits until it has acted.
@@ -205,7 +253,7 @@ private:
     }
 
     bool HasWork() const {
-        return command_ != Command::None || (!queue_.empty() && !failed_ && (!input_ || recording_));
+        return command_ != Command::None || (!queue_.Empty() && !failed_ && (!input_ || recording_));
     }
 
     void Acknowledge(WaveResult result) {
@@ -237,11 +285,10 @@ private:
             failed_ = false;
         }
         if (command == Command::Reset) {
-            back.assign(queue_.begin(), queue_.end());
-            queue_.clear();
-        } else if (command == Command::Stop && input_ && !queue_.empty() && queue_.front()->bytesRecorded > 0) {
-            back.push_back(queue_.front());
-            queue_.pop_front();
+            back = queue_.TakeAll();
+        } else if (command == Command::Stop && input_ && !queue_.Empty() && queue_.Front()->bytesRecorded > 0) {
+            back.push_back(queue_.Front());
+            queue_.PopFront();
         }
         return back;
     }
@@ -269,19 +316,25 @@ private:
         const int32_t blockAlign = format_.BlockAlign();
         std::unique_lock lock(lock_);
         while (TakeCommands(lock)) {
-            WaveHeader* header = queue_.front();
+            WaveHeader* header = queue_.Front();
             lock.unlock();
             const int32_t frames = static_cast<int32_t>((header->bufferLength - header->bytesRecorded) / blockAlign);
             const int32_t got = capture_->Read(reinterpret_cast<uint8_t*>(header->data) + header->bytesRecorded,
                                                frames, interrupt_);
             lock.lock();
             if (got < 0) {
+                const bool justFailed = !failed_;
                 failed_ = true;
+                if (justFailed) {
+                    lock.unlock();
+                    Notify(kWimDeviceLost, 0);
+                    lock.lock();
+                }
                 continue;
             }
             header->bytesRecorded += static_cast<uint32_t>(got * blockAlign);
             if (header->bytesRecorded + blockAlign > header->bufferLength) {
-                queue_.pop_front();
+                queue_.PopFront();
                 lock.unlock();
                 Return(header);
                 lock.lock();
@@ -293,7 +346,7 @@ private:
         const int32_t blockAlign = format_.BlockAlign();
         std::unique_lock lock(lock_);
         while (TakeCommands(lock)) {
-            WaveHeader* header = queue_.front();
+            WaveHeader* header = queue_.Front();
             const uint32_t offset = frontOffset_;
             lock.unlock();
             const int32_t frames = static_cast<int32_t>((header->bufferLength - offset) / blockAlign);
@@ -304,11 +357,11 @@ private:
                 failed_ = true;
                 continue;
             }
-            if (queue_.empty() || queue_.front() != header) continue;  // reset meanwhile
+            if (queue_.Empty() || queue_.Front() != header) continue;  // reset meanwhile
             frontOffset_ += static_cast<uint32_t>(put * blockAlign);
             if (frontOffset_ + blockAlign > header->bufferLength) {
                 frontOffset_ = 0;
-                queue_.pop_front();
+                queue_.PopFront();
                 lock.unlock();
                 Return(header);
                 lock.lock();
@@ -337,7 +390,8 @@ private:
     std::mutex lock_;
     std::condition_variable wake_;
     std::condition_variable acked_;
-    std::deque<WaveHeader*> queue_;
+    HeaderQueue queue_;
+    size_t prepared_ = 0;
     Command command_ = Command::None;
     uint64_t requestSerial_ = 0;
     uint64_t ackSerial_ = 0;
@@ -437,8 +491,12 @@ bool ValidHeader(const WaveHeader* header, uint32_t headerSize) {
 
 template <typename Action>
 WaveResult WithHeader(bool input, WaveHandle handle, WaveHeader* header, uint32_t headerSize, Action action) {
-    const auto stream = Handles().Find(handle, input);
-    if (!stream) return kWaveErrInvalidHandle;
+    WaveStream* own = ownStream;
+    std::shared_ptr<WaveStream> found;
+    WaveStream* stream = own != nullptr && own->Handle() == handle && own->IsInput() == input
+                             ? own
+                             : (found = Handles().Find(handle, input)).get();
+    if (stream == nullptr) return kWaveErrInvalidHandle;
     if (!ValidHeader(header, headerSize)) return kWaveErrInvalidParameter;
     return action(*stream, header);
 }

@@ -123,6 +123,11 @@ inline constexpr uint32_t kWomDone = 0x3BD;
 inline constexpr uint32_t kWimOpen = 0x3BE;
 inline constexpr uint32_t kWimClose = 0x3BF;
 inline constexpr uint32_t kWimData = 0x3C0;
+// The stand-in's own message: the input device stopped delivering (a card
+// unplugged, its sound server gone, a read error that recovery could not
+// mend). Sent once, from the device thread; the queued buffers stay queued
+// until a reset returns them, and a new start may try again.
+inline constexpr uint32_t kWimDeviceLost = 0x3C1;
 
 using WaveCallback = void (*)(WaveHandle handle, uint32_t message, uintptr_t instance, uintptr_t param1,
                               uintptr_t param2);

@@ -46,7 +46,6 @@ constexpr int32_t kRetryMessages = 5;
 
 // Smallest file form of a block (numbers and an empty remark) and of a message.
 constexpr qint64 kMinBlockBytes = kBlockNumberBytes + 4;
-constexpr qint64 kMinMessageBytes = 8 + 4;
 
 std::mutex gHookLock;
 std::function<void(int32_t)> gRetryWait;
@@ -111,11 +110,19 @@ QString WhereText(const QString& what, qint64 pos) {
     return QStringLiteral("%1 at byte %2").arg(what).arg(pos);
 }
 
-// Whole-file reading with the reason when it fails.
+// Whole-file reading with the reason when it fails. A file beyond the
+// largest measurement is refused before anything of it is read.
 bool ReadWholeFile(const QString& fn, QByteArray& bytes, QString& why) {
     QFile file(fn);
     if (!file.open(QIODevice::ReadOnly)) {
         why = QStringLiteral("cannot open %1: %2").arg(fn, file.errorString());
+        return false;
+    }
+    if (file.size() > kLargestMeasurementFileBytes) {
+        why = QStringLiteral("%1 holds %2 bytes, more than the %3 bytes of the largest measurement file (48 hours)")
+                  .arg(fn)
+                  .arg(file.size())
+                  .arg(kLargestMeasurementFileBytes);
         return false;
     }
     bytes = file.readAll();
@@ -485,9 +492,49 @@ void TDaten::EndMessung(const QString& pw, bool lockFile) {
 // TDaten: loading
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// The end mark's bits read as a date-time are a denormal number, never the
+// time of a message, so the next eight bytes tell a message from the end.
+bool AtEndMark(QIODevice& stream) {
+    int64_t word = 0;
+    return stream.peek(reinterpret_cast<char*>(&word), sizeof word) == static_cast<qint64>(sizeof word) &&
+           word == kFileTerminator;
+}
+
+// The messages are read up to the end mark, whatever their count says: a
+// header-only load followed by a save used to keep a count that no longer
+// matched, and such a file must stay readable. Answers false when a message
+// is cut short or no end mark follows; notes a count that had to be
+// corrected in why.
+bool ReadMessagesToEndMark(QIODevice& stream, std::vector<TSMS>& messages, int32_t& count, QString& why) {
+    messages.clear();
+    while (!AtEndMark(stream)) {
+        TSMS message;
+        if (!ReadExactly(stream, &message.zeitpunkt, sizeof message.zeitpunkt) ||
+            !ReadStreamString(stream, message.meldung)) {
+            why = WhereText(QStringLiteral("a message is damaged or cut short"), stream.pos());
+            return false;
+        }
+        messages.push_back(std::move(message));
+    }
+    const auto found = static_cast<int32_t>(messages.size());
+    if (found != count) {
+        why = QStringLiteral("the header counts %1 messages, the file holds %2; the count was taken from the file")
+                  .arg(count)
+                  .arg(found);
+        count = found;
+    }
+    return true;
+}
+
+}  // namespace
+
 // Reads the whole version-14 image into this (scratch) store. Every count
 // and length is checked against what the file still holds before anything
-// is allocated; a short or inconsistent file is refused, never padded.
+// is allocated; a short or inconsistent file is refused, never padded. The
+// message count alone is not trusted (see ReadMessagesToEndMark); a note on
+// it is left in why on success.
 bool TDaten::ReadVersion14(QIODevice& stream, int32_t loadMode, QString& why) {
     TSaveData13& d = DatenLatch.theData;
     if (!ReadExactly(stream, &d, sizeof d)) {
@@ -503,12 +550,11 @@ bool TDaten::ReadVersion14(QIODevice& stream, int32_t loadMode, QString& why) {
         return false;
     }
     const qint64 least = d.NumBlock * kMinBlockBytes + static_cast<qint64>(d.NumWerte) * kWertBytes +
-                         d.NumSMS * kMinMessageBytes + static_cast<qint64>(sizeof kFileTerminator);
+                         static_cast<qint64>(sizeof kFileTerminator);
     if (least > stream.bytesAvailable()) {
-        why = QStringLiteral("the file is shorter than its counts (%1 blocks, %2 values, %3 messages) require")
+        why = QStringLiteral("the file is shorter than its counts (%1 blocks, %2 values) require")
                   .arg(d.NumBlock)
-                  .arg(d.NumWerte)
-                  .arg(d.NumSMS);
+                  .arg(d.NumWerte);
         return false;
     }
 
@@ -528,17 +574,8 @@ bool TDaten::ReadVersion14(QIODevice& stream, int32_t loadMode, QString& why) {
         why = QStringLiteral("the values are cut short");
         return false;
     }
-    if (d.NumSMS * kMinMessageBytes > stream.bytesAvailable()) {
-        why = QStringLiteral("the messages are cut short");
+    if (!ReadMessagesToEndMark(stream, aSms, d.NumSMS, why)) {
         return false;
-    }
-    aSms.resize(static_cast<size_t>(d.NumSMS));
-    for (TSMS& message : aSms) {
-        if (!ReadExactly(stream, &message.zeitpunkt, sizeof message.zeitpunkt) ||
-            !ReadStreamString(stream, message.meldung)) {
-            why = WhereText(QStringLiteral("a message is damaged or cut short"), stream.pos());
-            return false;
-        }
     }
     // The terminator closes the image; a wrong one shows a cut or a count
     // that does not match the data, also inside an enciphered file, which
@@ -700,6 +737,10 @@ int32_t TDaten::LoadFromFile(const QString& fn, int32_t loadMode, QString* why) 
                                 GetLangText(kTextVeltaro), kTextVeltaro, 0, kTextOkay);
             }
         }
+    }
+    // A file that loaded may still carry a note (a corrected count).
+    if (why != nullptr) {
+        *why = reason;
     }
     return kLoadDone;
 }

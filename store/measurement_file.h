@@ -47,6 +47,21 @@ inline constexpr int32_t kHeaderRecordBytes = static_cast<int32_t>(sizeof(TSaveD
 inline constexpr int32_t kWertBytes = static_cast<int32_t>(sizeof(TSaveIT6));
 inline constexpr int32_t kBlockNumberBytes = static_cast<int32_t>(sizeof(TBlockDaten8Fields));
 
+// The largest measurement file the loader reads: 48 hours of recording with
+// every record at its cap (a value every second, the shortest save interval;
+// a block every minute, the shortest Leq interval, with its remark at the
+// longest text; a message every second, each at the longest text), all 29
+// header texts at the longest text, the terminator and the encipherment's
+// 8 bytes. A larger file cannot come from this program and is refused before
+// it is read.
+inline constexpr int64_t kLongestFileMeasurementSeconds = 48 * 3600;
+inline constexpr int64_t kLongestStreamStringBytes = 4 + 2500;
+inline constexpr int64_t kLargestMeasurementFileBytes =
+    kHeaderRecordBytes + kHeaderTextCount * kLongestStreamStringBytes +
+    (kLongestFileMeasurementSeconds / 60) * (kBlockNumberBytes + kLongestStreamStringBytes) +
+    kLongestFileMeasurementSeconds * kWertBytes + kLongestFileMeasurementSeconds * (8 + kLongestStreamStringBytes) +
+    8 + 8;
+
 // The size figure the writer puts into DataSize (96 and 44 are the in-memory
 // sizes of a block and a value, 376 the header record and the terminator).
 int64_t FileDataSize(int32_t numBlock, int32_t numWerte);

@@ -10,12 +10,52 @@ std::atomic<int32_t> language{kDefaultLanguage};
 
 std::vector<double> sampleRing1;
 std::vector<double> sampleRing2;
-std::atomic<int32_t> ringWritePos{0};
+SampleRingPosition ringWritePos;
+
+int32_t SampleRingPosition::Slot() const {
+    return static_cast<int32_t>(WrittenIn(word_.load(std::memory_order_relaxed)) % kSampleRingSize);
+}
+
+void SampleRingPosition::Publish(int32_t count) {
+    word_.fetch_add(static_cast<uint64_t>(count), std::memory_order_acq_rel);
+}
+
+void SampleRingPosition::Restart() {
+    const uint64_t starts = StartsIn(word_.load(std::memory_order_relaxed)) + 1;
+    word_.store(starts << kWrittenBits, std::memory_order_release);
+}
+
+void SampleRingReader::SkipToNewest() {
+    const uint64_t now = ringWritePos.Snapshot();
+    starts_ = SampleRingPosition::StartsIn(now);
+    read_ = SampleRingPosition::WrittenIn(now);
+}
+
+int32_t SampleRingReader::Pending() {
+    const uint64_t now = ringWritePos.Snapshot();
+    if (SampleRingPosition::StartsIn(now) != starts_) {
+        starts_ = SampleRingPosition::StartsIn(now);
+        read_ = 0;
+    }
+    const int64_t written = SampleRingPosition::WrittenIn(now);
+    const int64_t behind = written - read_;
+    if (behind < 0) {
+        read_ = written;  // only a reader used across two rings' lives gets here
+    } else if (behind > kWholeSamples) {
+        lost_ += behind - kWholeSamples;
+        read_ = written - kWholeSamples;
+    }
+    return static_cast<int32_t>(written - read_);
+}
+
+int32_t SampleRingReader::Position() const { return static_cast<int32_t>(read_ % kSampleRingSize); }
+
+void SampleRingReader::Consume(int32_t count) { read_ += count; }
 
 void AllocateSampleRings() {
     sampleRing1.assign(kSampleRingSize, 0.0);
     sampleRing2.assign(kSampleRingSize, 0.0);
-    ringWritePos.store(0);
+    ringWritePos.Restart();
 }
 
 RecordingRing::RecordingRing() : samples_(kRecordingRingSize, 0.0) {}
@@ -84,8 +124,7 @@ std::atomic<bool> wasInMono{false};
 
 std::vector<double> noiseTable;
 std::atomic<int32_t> noisePos{0};
-double outputGain = 0.0;
-platform::CriticalSection outputGainLock;
+std::atomic<double> outputGain{0.0};
 std::atomic<bool> testSignalOn{false};
 
 // --- stores, windows and objects ------------------------------------------------

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "platform/sync.h"
@@ -55,24 +56,71 @@ inline constexpr int32_t kRecordingRingSize = 960000;  // 20 s at 48 kHz
 
 // Samples of channel 1 (measuring input) and channel 2 (reference input),
 // full scale 1.0. One producer at a time (the running input back-end); the
-// calculation and VU threads read. Ordering rides on ringWritePos: the
-// producer stores a whole block, then publishes the position (release); a
-// reader takes the position (acquire), then reads up to it.
+// calculation and VU threads read, each with its own SampleRingReader.
+// Ordering rides on ringWritePos: the producer stores a whole block from
+// Slot() on, then publishes it (release); a reader takes a snapshot
+// (acquire), then reads up to it.
 extern std::vector<double> sampleRing1;
 extern std::vector<double> sampleRing2;
-extern std::atomic<int32_t> ringWritePos;
 
-// Sizes both rings to kSampleRingSize zeroed slots and sets the position to 0.
+// The write position of the sample rings. One atomic word holds the samples
+// written since the rings last started afresh and how often they did, so a
+// reader sees a fresh start and the samples after it in one step: it can
+// never take the jump back to slot 0 for a wrap and read old content again,
+// and it can tell by the counts when the writer lapped it.
+class SampleRingPosition {
+public:
+    // The slot the producer stores its next sample in.
+    int32_t Slot() const;
+    // The producer stored count samples from Slot() on (count below the
+    // ring's length); makes them visible to the readers.
+    void Publish(int32_t count);
+    // The rings start afresh at slot 0: every reader reads only what is
+    // written from now on. Not while a producer runs.
+    void Restart();
+
+    uint64_t Snapshot() const { return word_.load(std::memory_order_acquire); }
+    static int64_t WrittenIn(uint64_t snapshot) { return static_cast<int64_t>(snapshot & kWrittenMask); }
+    static uint32_t StartsIn(uint64_t snapshot) { return static_cast<uint32_t>(snapshot >> kWrittenBits); }
+
+private:
+    static constexpr int kWrittenBits = 48;
+    static constexpr uint64_t kWrittenMask = (uint64_t{1} << kWrittenBits) - 1;
+    std::atomic<uint64_t> word_{0};
+};
+
+extern SampleRingPosition ringWritePos;
+
+// A reader's own place in the sample rings.
+class SampleRingReader {
+public:
+    // The samples a reader lapped by the writer keeps: the newest that the
+    // writer cannot be overwriting while they are read (one second of the
+    // ring is left to it).
+    static constexpr int32_t kWholeSamples = kSampleRingSize - 48000;
+
+    // From now on: nothing written before this call is read.
+    void SkipToNewest();
+    // Samples ready from Position() on. After a fresh start of the rings the
+    // reader begins at its first sample; a reader the writer lapped skips to
+    // the newest kWholeSamples and counts what it skipped as lost.
+    int32_t Pending();
+    int32_t Position() const;
+    void Consume(int32_t count);
+    // Samples lost to laps since the last call.
+    int64_t TakeLost() { return std::exchange(lost_, 0); }
+
+private:
+    uint32_t starts_ = 0;
+    int64_t read_ = 0;  // samples since the rings' last start, read or skipped
+    int64_t lost_ = 0;
+};
+
+// Sizes both rings to kSampleRingSize zeroed slots and starts the position afresh.
 void AllocateSampleRings();
 
 // Next slot after pos in a ring of the given size.
 inline int32_t NextRingSlot(int32_t pos, int32_t size) { return pos + 1 >= size ? 0 : pos + 1; }
-
-// Number of slots from readPos up to writePos in a ring of the given size.
-inline int32_t RingDistance(int32_t readPos, int32_t writePos, int32_t size) {
-    const int32_t d = writePos - readPos;
-    return d >= 0 ? d : d + size;
-}
 
 // The recording ring: the calculation thread copies its unweighted input into
 // it, the WAV recorder reads it. It lives as long as the program: an audio
@@ -156,8 +204,9 @@ extern std::atomic<bool> wasInMono;
 
 extern std::vector<double> noiseTable;
 extern std::atomic<int32_t> noisePos;
-extern double outputGain;                     // guarded by outputGainLock
-extern platform::CriticalSection outputGainLock;
+// The linear gain of the test signal. Atomic, so that the device callback
+// that refills the output never waits on the GUI that turns it.
+extern std::atomic<double> outputGain;
 extern std::atomic<bool> testSignalOn;
 
 // ---------------------------------------------------------------------------

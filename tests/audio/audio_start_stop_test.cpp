@@ -21,6 +21,7 @@
 #include "audio/wasapi_devices.h"
 #include "audio/wave_backend.h"
 #include "audio_in_fakes.h"
+#include "support/sample_ring_writer.h"
 #include "platform/wasapi_pulse.h"
 #include "ui_kit/text_table.h"
 
@@ -59,11 +60,11 @@ TEST_F(AudioStartStopTest, WithNoDeviceAtAllTheStartStillCompletesAndClearsTheMa
     SwitchSimulatedOff();
     ASSERT_EQ(platform::WaveInDeviceCount(), 0u);
     main.fields.waveInID = 3;
-    ringWritePos.store(777);
+    test_support::RestartRingsAt(777);
     EXPECT_TRUE(StartAudioIn(false));
     EXPECT_EQ(main.fields.waveInID.load(), 0) << "an id beyond the devices becomes 0";
     EXPECT_FALSE(IsInputRunning());
-    EXPECT_EQ(ringWritePos.load(), 0);
+    EXPECT_EQ(ringWritePos.Slot(), 0);
     EXPECT_EQ(IOStartMarker(), false);
     EXPECT_EQ(NotificationsOnly(), kStartNotifications);
     EXPECT_EQ(dialogs.messages().size(), 0u) << "no device is no error";
@@ -127,25 +128,25 @@ TEST_F(AudioStartStopTest, AProcessKilledInsideTheOpenLeavesTheMarkerAndTheNextS
 }
 
 TEST_F(AudioStartStopTest, DuringAMeasurementTheRestartKeepsPositionsRecordingAndReaders) {
+    test_support::RestartRingsAt(12345);
     TVuThread vu([] { return 0.0; }, [](uintptr_t, intptr_t) {});
     main.fields.hVuThread = &vu;
     vu.Tick();  // its start-up reset
     const double sample = 0.5;
     recRing.Append(&sample, 1);
     main.measuring = true;
-    ringWritePos.store(12345);
     StartAudioIn(false);
-    EXPECT_EQ(ringWritePos.load(), 12345) << "old samples would be counted again after a jump back";
+    EXPECT_EQ(ringWritePos.Slot(), 12345) << "old samples would be counted again after a jump back";
     EXPECT_EQ(recRing.Position(), 1) << "the recording ring stays";
     sampleRing1[12345] = 0.25;
-    ringWritePos.store(12346);
+    ringWritePos.Publish(1);
     EXPECT_TRUE(vu.Tick()) << "the meter was not reset: it reads on from where it was";
 
     main.measuring = false;
     StartAudioIn(false);
-    EXPECT_EQ(ringWritePos.load(), 0);
+    EXPECT_EQ(ringWritePos.Slot(), 0);
     EXPECT_EQ(recRing.Position(), 0);
-    ringWritePos.store(10);
+    ringWritePos.Publish(10);
     EXPECT_FALSE(vu.Tick()) << "reset: the meter starts from the new position";
     main.fields.hVuThread = nullptr;
 }

@@ -3,6 +3,7 @@
 // notifications land in a recorder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <limits>
@@ -119,7 +120,7 @@ TEST_F(CalculationCycleTest, CycleSizeAndRingWrapDoNotChangeTheResults) {
 
     auto run = [&](int32_t startPos, int32_t perCycle) {
         AllocateSampleRings();
-        ringWritePos.store(startPos);
+        RestartRingsAt(startPos);
         TCalcer calc(&posts);
         calc.RunCycle();
         SineSource ch1(997.0, 0.4), ch2(63.0, 0.2);
@@ -134,14 +135,78 @@ TEST_F(CalculationCycleTest, CycleSizeAndRingWrapDoNotChangeTheResults) {
     EXPECT_EQ(run(17, 1), reference);                         // one sample per cycle
 }
 
+// What the calculation read, as it copied it into the recording ring.
+std::vector<double> RecordedSince(int32_t from) {
+    const int32_t n = (recRing.Position() - from + recRing.Size()) % recRing.Size();
+    std::vector<double> out(static_cast<size_t>(n));
+    recRing.Read(from, out.data(), n);
+    return out;
+}
+
+// An audio start begins the rings afresh before it opens the device; a
+// cycle that comes before the readers' own reset must not take the jump
+// back to slot 0 for a wrap and read the old content once more.
+TEST_F(CalculationCycleTest, NoCycleAfterARestartOfTheRingsReadsASampleWrittenBeforeIt) {
+    TCalcer calc(&posts);
+    calc.RunCycle();
+    SineSource loud(1000.0, 0.9);
+    for (int i = 0; i < 10; ++i) {
+        WriteFrames(loud.Next(48000));
+        Cycle(calc);
+    }
+    const int32_t before = recRing.Position();
+    ringWritePos.Restart();
+    SineSource quiet(1000.0, 0.001);
+    WriteFrames(quiet.Next(1200));
+    Cycle(calc);
+    const std::vector<double> read = RecordedSince(before);
+    ASSERT_EQ(read.size(), 1200u);
+    EXPECT_LE(*std::max_element(read.begin(), read.end()), 0.001);
+}
+
+// A calculation held back past the ring's length reads only what is still
+// whole, the newest data, and the first loss of a run reaches the event list.
+TEST_F(CalculationCycleTest, AReaderLappedByTheWriterSkipsToTheNewestWholeDataAndReportsTheLossOncePerRun) {
+    TCalcer calc(&posts);
+    calc.RunCycle();
+    int64_t numbered = 0;  // every sample carries its number
+    auto writeAhead = [&](int64_t count) {
+        std::vector<double> block(48000);
+        for (int64_t done = 0; done < count; done += 48000) {
+            for (double& v : block) v = static_cast<double>(numbered++ % 1000000) * 1e-6;
+            WriteFrames(block);
+        }
+    };
+    const int64_t ahead = 24 * 48000;  // a ring and three fifths
+    writeAhead(ahead);
+    const int32_t before = recRing.Position();
+    Cycle(calc);
+    const int64_t lost = ahead - SampleRingReader::kWholeSamples;
+    EXPECT_EQ(posts.TakeLines(), std::vector<QString>{LostInputText(lost)});
+    const std::vector<double> read = RecordedSince(before);
+    ASSERT_EQ(read.size(), static_cast<size_t>(SampleRingReader::kWholeSamples));
+    EXPECT_DOUBLE_EQ(read.front(), static_cast<double>(lost % 1000000) * 1e-6);
+    EXPECT_DOUBLE_EQ(read.back(), static_cast<double>((ahead - 1) % 1000000) * 1e-6);
+
+    writeAhead(ahead);
+    Cycle(calc);
+    EXPECT_TRUE(posts.TakeLines().empty()) << "once per run";
+
+    calc.ResetCalculation();
+    Cycle(calc);
+    writeAhead(ahead);
+    Cycle(calc);
+    EXPECT_EQ(posts.TakeLines().size(), 1u) << "a new run reports again";
+}
+
 TEST_F(CalculationCycleTest, AWritePositionBelowTheReadPositionIsAWrap) {
-    ringWritePos.store(kSampleRingSize - 100);
+    RestartRingsAt(kSampleRingSize - 100);
     TCalcer calc(&posts);
     calc.RunCycle();
     // 6000 samples: 100 to the end of the ring, 5900 from slot 0.
     SineSource sine(1000.0, 0.1);
     WriteFrames(sine.Next(6000));
-    ASSERT_EQ(ringWritePos.load(), 5900);
+    ASSERT_EQ(ringWritePos.Slot(), 5900);
     calc.RunCycle();
     EXPECT_EQ(posts.Count(kNotifyNewValues), 1);
     int32_t blocks = 0;

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <numbers>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,7 @@
 #include "ui_kit/services/main_window_services.h"
 #include "ui_kit/shared_state.h"
 #include "support/fake_main_window.h"
+#include "support/sample_ring_writer.h"
 
 namespace engine_test {
 
@@ -57,11 +59,26 @@ inline void PrintTo(const Posted& p, std::ostream* os) {
     *os << "{" << p.code << ", " << p.argument << (p.always ? ", always}" : "}");
 }
 
-// Records every post; safe to use from the calculation thread.
+// Records every post and event line; safe to use from the calculation
+// thread. With checkValueLock, each post also looks from another thread
+// whether the value lock is free, as a getter on the GUI thread would.
 class RecordingNotifier : public CalcNotifier {
 public:
     void Post(uintptr_t code, intptr_t argument) override { Add({code, argument, false}); }
     void PostAlways(uintptr_t code, intptr_t argument) override { Add({code, argument, true}); }
+    void EventLine(const QString& text) override {
+        CheckValueLock();
+        std::lock_guard guard(lock_);
+        lines_.push_back(text);
+    }
+
+    std::vector<QString> TakeLines() {
+        std::lock_guard guard(lock_);
+        return std::exchange(lines_, {});
+    }
+
+    bool checkValueLock = false;
+    std::atomic<int> callsUnderValueLock{0};
 
     std::vector<Posted> Take() {
         std::lock_guard guard(lock_);
@@ -88,7 +105,24 @@ public:
     }
 
 private:
+    void CheckValueLock() {
+        if (!checkValueLock) {
+            return;
+        }
+        bool free = false;
+        std::thread([&free] {
+            free = valueLock.TryEnter();
+            if (free) {
+                valueLock.Leave();
+            }
+        }).join();
+        if (!free) {
+            ++callsUnderValueLock;
+        }
+    }
+
     void Add(Posted p) {
+        CheckValueLock();
         {
             std::lock_guard guard(lock_);
             posted_.push_back(p);
@@ -98,18 +132,15 @@ private:
     std::mutex lock_;
     std::condition_variable changed_;
     std::vector<Posted> posted_;
+    std::vector<QString> lines_;
 };
 
+using test_support::RestartRingsAt;
+
 // An input back-end as the ring protocol has it: store the block, then
-// publish the position.
+// publish it.
 inline void WriteFrames(const std::vector<double>& ch1, const std::vector<double>& ch2) {
-    int32_t pos = ringWritePos.load(std::memory_order_acquire);
-    for (size_t i = 0; i < ch1.size(); ++i) {
-        sampleRing1[pos] = ch1[i];
-        sampleRing2[pos] = ch2.empty() ? 0.0 : ch2[i];
-        pos = NextRingSlot(pos, kSampleRingSize);
-    }
-    ringWritePos.store(pos, std::memory_order_release);
+    test_support::WriteRingFrames(ch1, ch2);
 }
 
 inline void WriteFrames(const std::vector<double>& ch1) { WriteFrames(ch1, {}); }

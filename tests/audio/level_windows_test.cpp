@@ -66,6 +66,48 @@ TEST_F(LevelWindowsTest, FixedIntervalsEndOnTheClockGrid) {
     }
 }
 
+// The clock closes fixed intervals in whole minutes; the energy must be
+// divided by the blocks of those minutes, whatever the seconds asked for.
+TEST_F(LevelWindowsTest, AFixedIntervalReadsASteadyLevelWhateverItsSeconds) {
+    for (const int32_t seconds : {90, 150, 60}) {
+        SCOPED_TRACE(seconds);
+        main.settings.leqBlocks = seconds * 8;
+        SetLocalNow(Local(10, 7, 12));
+        TCalcer calc(&posts);
+        calc.RunCycle();
+        SetLevel(94.0);
+        posts.Take();
+        size_t closed = 0;
+        while (closed < 2) {  // the second interval is the first whole one
+            Run(calc, 1000, 1000);
+            closed += ArgumentsOf(posts.Take(), kNotifyBlockClosed).size();
+        }
+        const TBlockDaten8 block = reader.GetBlockData();
+        EXPECT_EQ(Val(block.id), 2);
+        EXPECT_NEAR(Val(block.leq), 94.0, 0.01);
+        EXPECT_EQ(block.remarkStr, "---");
+    }
+}
+
+// A getter on the GUI thread never waits on a post or a formatted text:
+// everything a cycle tells goes out once the value lock is released, in
+// the order it arose.
+TEST_F(LevelWindowsTest, NoNotificationIsPostedUnderTheValueLock) {
+    main.settings.leqBlocks = 480;
+    posts.checkValueLock = true;
+    TCalcer calc(&posts);
+    calc.RunCycle();
+    SetLevel(112.0);  // above every warning level: the states, the maxima and the Leq over its limit
+    Step(calc, 25, 25 * kSamplesPerMs);
+    Run(calc, 60000, 1000);
+    const std::vector<Posted> posted = posts.Take();
+    EXPECT_EQ(posts.callsUnderValueLock.load(), 0);
+    EXPECT_EQ(ArgumentsOf(posted, kNotifyBlockClosed), (std::vector<intptr_t>{0, 1}));
+    EXPECT_FALSE(ArgumentsOf(posted, kNotifyLeqState).empty());
+    EXPECT_FALSE(ArgumentsOf(posted, kNotifyLeqOverLimit).empty());
+    EXPECT_FALSE(ArgumentsOf(posted, kNotifyNewPeakMax).empty());
+}
+
 TEST_F(LevelWindowsTest, TheFirstIntervalCoversOnlyTheTimeSinceTheReset) {
     main.settings.leqBlocks = 15 * 60 * 8;
     SetLocalNow(Local(10, 7, 12));

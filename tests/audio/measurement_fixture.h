@@ -80,8 +80,7 @@ protected:
     // One cycle: the clock moves ms on, samples new frames are in the rings.
     void Step(TCalcer& calc, int64_t ms, int64_t samples) {
         utcNow.store(platform::MsToDateTime(Ms(utcNow.load()) + ms));
-        const int64_t pos = (ringWritePos.load() + samples) % kSampleRingSize;
-        ringWritePos.store(static_cast<int32_t>(pos));
+        ringWritePos.Publish(static_cast<int32_t>(samples));
         calc.RunCycle();
     }
 

@@ -11,17 +11,12 @@
 #include "audio/vu_meter_thread.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/shared_state.h"
+#include "support/sample_ring_writer.h"
 
 namespace {
 
 void Write(const std::vector<double>& ch1, const std::vector<double>& ch2 = {}) {
-    int32_t pos = ringWritePos.load();
-    for (size_t i = 0; i < ch1.size(); ++i) {
-        sampleRing1[pos] = ch1[i];
-        sampleRing2[pos] = ch2.empty() ? 0.0 : ch2[i];
-        pos = NextRingSlot(pos, kSampleRingSize);
-    }
-    ringWritePos.store(pos);
+    test_support::WriteRingFrames(ch1, ch2);
 }
 
 struct Levels {
@@ -38,7 +33,7 @@ class VuMeterTest : public ::testing::Test {
 protected:
     void SetUp() override {
         AllocateSampleRings();
-        ringWritePos.store(kSampleRingSize - 100);  // the windows also work across the wrap
+        test_support::RestartRingsAt(kSampleRingSize - 100);  // the windows also work across the wrap
         inputAssign.store(1);
         clipCounter.store(0);
     }

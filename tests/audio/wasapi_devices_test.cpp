@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <cstdlib>
+#include <thread>
 
 #include "audio/wasapi_devices.h"
 #include "audio_in_fakes.h"
@@ -243,6 +244,36 @@ TEST_F(WasAudioPulseTest, ServerEndpointsProbeSharedOnlyAndCaptureRuns) {
     ASSERT_GE(layer.Init_Render("pulse:sink:veltaro_sink"), 0);
     EXPECT_EQ(layer.Start_Render(), S_OK);
     EXPECT_GE(layer.Stop_Render(), 0);
+}
+
+// The server of a running capture goes away: the main window hears of it as
+// the audio failure of a device that does not respond, with the input
+// marked stopped, so that a running measurement can stop and save.
+TEST_F(WasAudioPulseTest, ACaptureWhoseServerGoesAwayIsAnAudioFailureWithTheInputStopped) {
+    std::vector<std::pair<uintptr_t, intptr_t>> notified;
+    const WindowHandle window = RegisterWindow([&](uint32_t msg, uintptr_t w, intptr_t l) {
+        if (msg == WM_MAIN_NOTIFY) notified.emplace_back(w, l);
+    });
+    mainWnd.store(window);
+    {
+        TWasAudio layer;
+        ASSERT_TRUE(layer.Init(0, WM_MAIN_NOTIFY, 259, 3));
+        ASSERT_EQ(layer.Init_Capture("pulse:source:veltaro_sine"), 0);
+        ASSERT_EQ(layer.CaptureAudioClient()->Start(), S_OK);
+        SetInputRunning(true);
+        ASSERT_TRUE(layer.CaptureEvent().Wait(5000)) << "the capture runs";
+
+        server->Kill();
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (IsInputRunning() && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
+        EXPECT_FALSE(IsInputRunning());
+        layer.StopIn();
+    }  // the layer's end waits for the server connection's thread, and with it for the post
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(notified, (std::vector<std::pair<uintptr_t, intptr_t>>{{kNotifyAudioFailure, 2}}));
+    mainWnd.store(0);
+    UnregisterWindow(window);
+    ClearRunState();
 }
 
 }  // namespace

@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QTemporaryDir>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <thread>
 
 #include "audio/wave_backend.h"
 #include "audio_in_fakes.h"
+#include "support/sample_ring_writer.h"
 #include "ui_kit/text_table.h"
 
 using namespace audio_in_test;
@@ -27,6 +30,31 @@ double DeviceSample(double amplitude, double frequency, int64_t frame, int bits)
 
 class WaveBackendTest : public AudioInFixture {
 protected:
+    // ALSA reads only the test's configuration (set before its first use in
+    // this program): one capture that delivers a little and then fails, as
+    // an unplugged card does. The machine's own devices stay out.
+    static void SetUpTestSuite() {
+        alsaDir = new QTemporaryDir;
+        QFile in(alsaDir->filePath("in.raw"));
+        ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+        in.write(QByteArray(48000 * 4, '\x01'));
+        in.close();
+        QFile conf(alsaDir->filePath("asound.conf"));
+        ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+        conf.write(QStringLiteral("pcm.veltaro_failing {\n"
+                                  "  type file\n  slave.pcm { type null }\n  file \"/dev/full\"\n  infile \"%1\"\n"
+                                  "  format \"raw\"\n  hint { show on description \"Veltaro Failing Capture\" }\n}\n")
+                       .arg(in.fileName())
+                       .toUtf8());
+        conf.close();
+        setenv("ALSA_CONFIG_PATH", qPrintable(conf.fileName()), 1);
+    }
+    static void TearDownTestSuite() {
+        delete alsaDir;
+        alsaDir = nullptr;
+    }
+    static QTemporaryDir* alsaDir;
+
     void SetUp() override {
         AudioInFixture::SetUp();
         ConfigureSimulated([](platform::Registry& reg) {
@@ -71,7 +99,7 @@ TEST_F(WaveBackendTest, BuffersReachTheRingsByAssignmentAndSideAfterTheFirstIsDr
         std::fill(sampleRing2.begin(), sampleRing2.end(), 7.0);
         // The buffer ends on the ring's last slot and the next one starts at 0.
         const int32_t start = kSampleRingSize - 2048;
-        ringWritePos.store(start);
+        test_support::RestartRingsAt(start);
         ASSERT_TRUE(OpenWaveIn());
         EXPECT_TRUE(IsInputRunning());
         EXPECT_EQ(main.fields.WaveDeviceName, platform::kSimulatedSineName);
@@ -118,13 +146,32 @@ TEST_F(WaveBackendTest, MostNegativeSixteenBitSampleIsSlightlyBeyondFullScale) {
     main.fields.waveInID = FindInput(platform::kSimulatedWavName);
     main.fields.Kanal = true;
     main.fields.HighRes = false;
-    ringWritePos.store(0);
+    ringWritePos.Restart();
     ASSERT_TRUE(OpenWaveIn());
     ASSERT_TRUE(blocks.WaitFor(1));
     CloseWaveIn();
     EXPECT_DOUBLE_EQ(sampleRing1[0], -32768.0 / 32767.0);
     EXPECT_NEAR(sampleRing1[0], -1.0000305, 1e-7);
     EXPECT_DOUBLE_EQ(sampleRing1[1], 8192.0 / 32767.0);
+}
+
+QTemporaryDir* WaveBackendTest::alsaDir = nullptr;
+
+// A device that stops delivering reaches the main window as the audio
+// failure of a device that does not respond, with the input marked stopped.
+TEST_F(WaveBackendTest, AnInputThatFailsMidStreamIsAnAudioFailureWithTheInputStopped) {
+    main.fields.waveInID = FindInput(QStringLiteral("Veltaro Failing Capture"));
+    ASSERT_GE(main.fields.waveInID.load(), 0);
+    ASSERT_TRUE(OpenWaveIn());  // the device may fail before the open returns: it still ends up stopped
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (IsInputRunning() && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
+    EXPECT_FALSE(IsInputRunning());
+    EXPECT_TRUE(blocks.WaitFor(1)) << "the device delivered before it failed";
+    // The close waits for the device thread, and with it for its post.
+    CloseWaveIn();
+    const std::vector<Message> seen = NotificationsOnly();
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), Message{WM_MAIN_NOTIFY, kNotifyAudioFailure, 2}), 1);
+    EXPECT_EQ(dialogs.messages().size(), 0u);
 }
 
 TEST_F(WaveBackendTest, NoDeviceChosenOpensNothingAndAFailedOpenIsReported) {
@@ -190,10 +237,7 @@ TEST_F(WaveBackendTest, OutputCirculatesSilenceWhileOffAndSaturatesALoudSignal) 
     noiseTable[1] = -0.5;
     noiseTable[2] = 0.75;
     noiseTable[3] = -0.75;
-    {
-        std::lock_guard guard(outputGainLock);
-        outputGain = 2.0;
-    }
+    outputGain.store(2.0);
     testSignalOn.store(false);
     main.fields.HighRes = false;
     main.fields.waveOutID = FindOutput(platform::kSimulatedOutputName);

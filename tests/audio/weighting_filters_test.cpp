@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <stdexcept>
@@ -77,6 +78,55 @@ TEST(WeightingFilters, SteadySinesMatchTheResponseTable) {
         for (int i = 0; i < 10; ++i) {
             EXPECT_NEAR(GainDb(row.path, kFrequencies[i]), row.db[i], 0.02)
                 << row.name << " at " << kFrequencies[i] << " Hz";
+        }
+    }
+}
+
+// The nominal A and C weightings of IEC 61672-1 in their analytic form,
+// normalised to 0 dB at 1 kHz.
+double NominalDb(bool aWeighting, double f) {
+    constexpr double f1 = 20.598997, f2 = 107.65265, f3 = 737.86223, f4 = 12194.217;
+    auto raw = [&](double x) {
+        const double x2 = x * x;
+        const double c = f4 * f4 * x2 / ((x2 + f1 * f1) * (x2 + f4 * f4));
+        return aWeighting ? c * x2 / std::sqrt((x2 + f2 * f2) * (x2 + f3 * f3)) : c;
+    };
+    return 20.0 * std::log10(raw(f) / raw(1000.0));
+}
+
+// Class 1 acceptance limits of IEC 61672-1:2013 around the nominal response
+// at the one-third-octave frequencies (exact base-ten midbands).
+struct ClassOneLimit {
+    int band;  // midband 1000 * 10^(band / 10) Hz
+    double above;
+    double below;  // infinity: no lower limit
+};
+
+constexpr double kNoLimit = std::numeric_limits<double>::infinity();
+
+const ClassOneLimit kClassOne[] = {
+    {-20, 3.0, kNoLimit}, {-19, 2.5, kNoLimit}, {-18, 2.0, 4.0}, {-17, 2.0, 2.0}, {-16, 2.0, 1.5}, {-15, 1.5, 1.5},
+    {-14, 1.0, 1.0},      {-13, 1.0, 1.0},      {-12, 1.0, 1.0}, {-11, 1.0, 1.0}, {-10, 1.0, 1.0}, {-9, 1.0, 1.0},
+    {-8, 1.0, 1.0},       {-7, 1.0, 1.0},       {-6, 1.0, 1.0},  {-5, 1.0, 1.0},  {-4, 1.0, 1.0},  {-3, 1.0, 1.0},
+    {-2, 1.0, 1.0},       {-1, 1.0, 1.0},       {0, 0.7, 0.7},   {1, 1.0, 1.0},   {2, 1.0, 1.0},   {3, 1.0, 1.0},
+    {4, 1.0, 1.0},        {5, 1.0, 1.0},        {6, 1.0, 1.0},   {7, 1.5, 1.5},   {8, 1.5, 2.0},   {9, 1.5, 2.5},
+    {10, 2.0, 3.0},       {11, 2.0, 5.0},       {12, 2.5, 16.0}, {13, 3.0, kNoLimit},
+};
+
+// The responses a sound level meter of class 1 must have, from 10 Hz to
+// 20 kHz, on the measuring input's A and C paths.
+TEST(WeightingFilters, TheMeasuringInputMeetsTheClassOneLimitsFrom10HzTo20kHz) {
+    const struct {
+        Path path;
+        bool aWeighting;
+        const char* name;
+    } paths[] = {{Path::InputA, true, "input A"}, {Path::InputC, false, "input C"}};
+    for (const auto& p : paths) {
+        for (const ClassOneLimit& limit : kClassOne) {
+            const double f = 1000.0 * std::pow(10.0, limit.band / 10.0);
+            const double deviation = GainDb(p.path, f) - NominalDb(p.aWeighting, f);
+            EXPECT_LE(deviation, limit.above) << p.name << " at " << f << " Hz";
+            EXPECT_GE(deviation, -limit.below) << p.name << " at " << f << " Hz";
         }
     }
 }

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -23,10 +24,19 @@ struct Collector {
     std::mutex lock;
     std::condition_variable arrived;
     std::vector<QByteArray> blocks;
-    int stopAfter = 2;
+    int lost = 0;
+    std::atomic<bool> requeue{false};
 
-    static void Callback(WaveHandle, uint32_t msg, uintptr_t instance, uintptr_t p1, uintptr_t) {
+    static void Callback(WaveHandle h, uint32_t msg, uintptr_t instance, uintptr_t p1, uintptr_t) {
         auto* self = reinterpret_cast<Collector*>(instance);
+        if (msg == kWimDeviceLost) {
+            {
+                std::lock_guard guard(self->lock);
+                ++self->lost;
+            }
+            self->arrived.notify_all();
+            return;
+        }
         if (msg != kWimData && msg != kWomDone) return;
         auto* header = reinterpret_cast<WaveHeader*>(p1);
         {
@@ -34,11 +44,17 @@ struct Collector {
             self->blocks.emplace_back(header->data, static_cast<int>(msg == kWimData ? header->bytesRecorded : 0));
         }
         self->arrived.notify_all();
+        if (self->requeue.load() && msg == kWimData) WaveInAddBuffer(h, header, kWaveHeaderSize);
     }
 
     bool WaitFor(size_t n) {
         std::unique_lock lock_(lock);
         return arrived.wait_for(lock_, std::chrono::seconds(10), [&] { return blocks.size() >= n; });
+    }
+
+    bool WaitForLoss() {
+        std::unique_lock lock_(lock);
+        return arrived.wait_for(lock_, std::chrono::seconds(10), [&] { return lost > 0; });
     }
 };
 
@@ -85,6 +101,11 @@ protected:
             "pcm.veltaro_playback {\n"
             "  type file\n  slave.pcm { type null }\n  file \"%2\"\n  format \"raw\"\n"
             "  hint { show on description \"Veltaro Test Playback\" }\n}\n"
+            // Its copy of the captured data goes to a full device: after a
+            // few reads the write fails and the read with it (EIO).
+            "pcm.veltaro_failing {\n"
+            "  type file\n  slave.pcm { type null }\n  file \"/dev/full\"\n  infile \"%1\"\n  format \"raw\"\n"
+            "  hint { show on description \"Veltaro Failing Capture\" }\n}\n"
             "pcm.veltaro_missing {\n  type hw\n  card 29\n"
             "  hint { show on description \"Veltaro Missing Card\" }\n}\n")
                                    .arg(dir->filePath("in.raw"), dir->filePath("out.raw"));
@@ -105,6 +126,7 @@ protected:
         dir = nullptr;
     }
 
+public:
     static int32_t FindInput(const QString& name) {
         const uint32_t n = WaveInDeviceCount();
         for (uint32_t i = 0; i < n; ++i) {
@@ -127,6 +149,38 @@ protected:
     static QByteArray input;
 };
 
+// An open capture with two buffers of 2048 frames queued and started.
+struct Capture {
+    void Start(const QString& device, Collector& c) {
+        const int32_t id = AlsaWaveTest::FindInput(device);
+        ASSERT_GE(id, 0);
+        const WaveFormat f = Format16();
+        ASSERT_EQ(WaveInOpen(&h, id, &f, &Collector::Callback, reinterpret_cast<uintptr_t>(&c), kWaveCallbackFunction),
+                  kWaveNoError);
+        for (Buffer* b : {&b1, &b2}) {
+            ASSERT_EQ(WaveInPrepareHeader(h, &b->header, kWaveHeaderSize), kWaveNoError);
+            ASSERT_EQ(WaveInAddBuffer(h, &b->header, kWaveHeaderSize), kWaveNoError);
+        }
+        ASSERT_EQ(WaveInStart(h), kWaveNoError);
+    }
+    // The buffers a reset returns come back through the callback, from the
+    // device thread: they are waited for before they are unprepared.
+    void Close(Collector& c) {
+        ASSERT_EQ(WaveInReset(h), kWaveNoError);
+        {
+            std::unique_lock lock(c.lock);
+            ASSERT_TRUE(c.arrived.wait_for(lock, std::chrono::seconds(10), [&] {
+                return !(b1.header.flags.load() & kWaveHeaderInQueue) && !(b2.header.flags.load() & kWaveHeaderInQueue);
+            }));
+        }
+        for (Buffer* b : {&b1, &b2}) ASSERT_EQ(WaveInUnprepareHeader(h, &b->header, kWaveHeaderSize), kWaveNoError);
+        ASSERT_EQ(WaveInClose(h), kWaveNoError);
+    }
+    WaveHandle h = 0;
+    Buffer b1{8192, 1};
+    Buffer b2{8192, 2};
+};
+
 QTemporaryDir* AlsaWaveTest::dir = nullptr;
 QByteArray AlsaWaveTest::input;
 
@@ -139,25 +193,29 @@ TEST_F(AlsaWaveTest, ConfiguredPcmsAreListedBeforeTheSimulatedDevices) {
 }
 
 TEST_F(AlsaWaveTest, CaptureDeliversTheSamplesOfTheDevice) {
-    const int32_t id = FindInput(QStringLiteral("Veltaro Test Capture"));
-    ASSERT_GE(id, 0);
     Collector c;
-    WaveHandle h = 0;
-    const WaveFormat f = Format16();
-    ASSERT_EQ(WaveInOpen(&h, id, &f, &Collector::Callback, reinterpret_cast<uintptr_t>(&c), kWaveCallbackFunction),
-              kWaveNoError);
-    Buffer b1(8192, 1), b2(8192, 2);
-    for (Buffer* b : {&b1, &b2}) {
-        ASSERT_EQ(WaveInPrepareHeader(h, &b->header, kWaveHeaderSize), kWaveNoError);
-        ASSERT_EQ(WaveInAddBuffer(h, &b->header, kWaveHeaderSize), kWaveNoError);
-    }
-    ASSERT_EQ(WaveInStart(h), kWaveNoError);
+    Capture capture;
+    ASSERT_NO_FATAL_FAILURE(capture.Start(QStringLiteral("Veltaro Test Capture"), c));
     ASSERT_TRUE(c.WaitFor(2));
-    ASSERT_EQ(WaveInReset(h), kWaveNoError);
-    for (Buffer* b : {&b1, &b2}) ASSERT_EQ(WaveInUnprepareHeader(h, &b->header, kWaveHeaderSize), kWaveNoError);
-    ASSERT_EQ(WaveInClose(h), kWaveNoError);
+    ASSERT_NO_FATAL_FAILURE(capture.Close(c));
     EXPECT_EQ(c.blocks[0], input.left(8192));
     EXPECT_EQ(c.blocks[1], input.mid(8192, 8192));
+}
+
+// A device that stops delivering after its first data says so once through
+// the callback, instead of leaving its buffers queued without a word.
+TEST_F(AlsaWaveTest, ACaptureThatFailsMidStreamIsReportedOnceAfterItsData) {
+    Collector c;
+    c.requeue = true;
+    Capture capture;
+    ASSERT_NO_FATAL_FAILURE(capture.Start(QStringLiteral("Veltaro Failing Capture"), c));
+    ASSERT_TRUE(c.WaitForLoss());
+    c.requeue = false;
+    ASSERT_NO_FATAL_FAILURE(capture.Close(c));
+    std::lock_guard guard(c.lock);
+    EXPECT_EQ(c.lost, 1);
+    ASSERT_FALSE(c.blocks.empty()) << "the device delivered before it failed";
+    EXPECT_EQ(c.blocks[0], input.left(8192));
 }
 
 TEST_F(AlsaWaveTest, PlaybackWritesTheBuffersToTheDevice) {

@@ -81,13 +81,12 @@ public:
 
     ~TestPulseServer() {
         unsetenv("PULSE_SERVER");
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-        }
+        End(SIGTERM);
         if (reader_.joinable()) reader_.join();
     }
+
+    // The server goes away at once, as a crashed one would.
+    void Kill() { End(SIGKILL); }
 
     bool Ready() const { return reason_.isEmpty(); }
     QString Reason() const { return reason_; }
@@ -99,6 +98,14 @@ public:
     }
 
 private:
+    void End(int signal) {
+        if (pid_ <= 0) return;
+        kill(pid_, signal);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+
     void ReadLog(int fd) {
         char buffer[4096];
         for (;;) {

@@ -61,9 +61,18 @@ public:
         states.push_back(state);
         return S_OK;
     }
-    HResult OnSessionDisconnected(int32_t) override { return S_OK; }
+    HResult OnSessionDisconnected(int32_t reason) override {
+        {
+            std::lock_guard guard(lock);
+            disconnects.push_back(reason);
+        }
+        disconnected.Set();
+        return S_OK;
+    }
 
     std::mutex lock;
+    std::vector<int32_t> disconnects;
+    AutoResetEvent disconnected;
     std::vector<float> volumes;
     std::vector<bool> mutes;
     std::vector<int32_t> states;
@@ -316,6 +325,27 @@ TEST_F(SimulatedEndpointsTest, RenderPlaysQueuedFramesAndVolumeChangesReachTheSe
 
 using PulseEndpointsTest = PulseServerTest;
 
+// The server's sine source, captured shared and event-driven in 16-bit
+// stereo, with its session events recorded.
+struct ServerCapture {
+    void Start() {
+        client = Activate("pulse:source:veltaro_sine");
+        ASSERT_TRUE(client);
+        const WaveFormatExtensible f = Extensible(16, 2);
+        ASSERT_EQ(client->Initialize(ShareMode::Shared, kStreamFlagEventCallback, 9600000, 0, &f.format), S_OK);
+        client->SetEventHandle(event.get());
+        ASSERT_EQ(client->GetCaptureClient(&capture), S_OK);
+        ASSERT_EQ(client->GetAudioSessionControl(&session), S_OK);
+        session->RegisterAudioSessionNotification(events);
+        ASSERT_EQ(client->Start(), S_OK);
+    }
+    std::shared_ptr<AudioClient> client;
+    std::unique_ptr<AutoResetEvent> event = std::make_unique<AutoResetEvent>();
+    std::shared_ptr<AudioCaptureClient> capture;
+    std::shared_ptr<AudioSessionControl> session;
+    std::shared_ptr<EventsRecorder> events = std::make_shared<EventsRecorder>();
+};
+
 TEST_F(PulseEndpointsTest, SourcesAndSinksAreEndpointsAndExclusiveModeIsRefused) {
     std::shared_ptr<MMDeviceEnumerator> e;
     ASSERT_EQ(MMDeviceEnumerator::Create(&e), S_OK);
@@ -342,20 +372,10 @@ TEST_F(PulseEndpointsTest, SourcesAndSinksAreEndpointsAndExclusiveModeIsRefused)
 }
 
 TEST_F(PulseEndpointsTest, SharedCaptureReadsTheServersSineAndSeesVolumeChanges) {
-    auto client = Activate("pulse:source:veltaro_sine");
-    ASSERT_TRUE(client);
-    const WaveFormatExtensible f = Extensible(16, 2);
-    ASSERT_EQ(client->Initialize(ShareMode::Shared, kStreamFlagEventCallback, 9600000, 0, &f.format), S_OK);
-    AutoResetEvent event;
-    client->SetEventHandle(&event);
-    std::shared_ptr<AudioCaptureClient> capture;
-    ASSERT_EQ(client->GetCaptureClient(&capture), S_OK);
-    std::shared_ptr<AudioSessionControl> session;
-    ASSERT_EQ(client->GetAudioSessionControl(&session), S_OK);
-    auto events = std::make_shared<EventsRecorder>();
-    session->RegisterAudioSessionNotification(events);
-    ASSERT_EQ(client->Start(), S_OK);
-    const auto bytes = CaptureFrames(*capture, event, 4, 48000);
+    ServerCapture c;
+    ASSERT_NO_FATAL_FAILURE(c.Start());
+    auto& [client, event, capture, session, events] = c;
+    const auto bytes = CaptureFrames(*capture, *event, 4, 48000);
     ASSERT_GE(bytes.size(), 48000u * 4);
     const auto* s = reinterpret_cast<const int16_t*>(bytes.data());
     int crossings = 0;
@@ -377,6 +397,24 @@ TEST_F(PulseEndpointsTest, SharedCaptureReadsTheServersSineAndSeesVolumeChanges)
     volume->GetMasterVolume(&after);
     EXPECT_LT(after, before);
     client->Stop();
+    session->UnregisterAudioSessionNotification(events);
+}
+
+// A server that goes away in the middle of a capture ends the session with
+// the disconnect event; the stream then fails instead of waiting for data.
+TEST_F(PulseEndpointsTest, AServerThatGoesAwayMidStreamDisconnectsTheSession) {
+    ServerCapture c;
+    ASSERT_NO_FATAL_FAILURE(c.Start());
+    auto& [client, event, capture, session, events] = c;
+    ASSERT_GE(CaptureFrames(*capture, *event, 4, 4800).size(), 4800u * 4);
+
+    server->Kill();
+    ASSERT_TRUE(events->disconnected.Wait(10000));
+    {
+        std::lock_guard guard(events->lock);
+        EXPECT_EQ(events->disconnects, std::vector<int32_t>{kDisconnectServerShutdown});
+    }
+    EXPECT_TRUE(Failed(client->Stop()));
     session->UnregisterAudioSessionNotification(events);
 }
 

@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <cmath>
+#include <new>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +20,18 @@
 #include "platform/wave_audio.h"
 
 using namespace platform;
+
+// Every allocation of this test program is counted per thread, so a test
+// can tell whether a device callback allocated.
+thread_local int64_t allocationsOfThisThread = 0;
+
+void* operator new(std::size_t size) {
+    ++allocationsOfThisThread;
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -303,6 +317,64 @@ TEST_F(WaveAudioTest, SimulatedOutputPlaysWhatIsWrittenAndResetReturnsTheRest) {
     ASSERT_EQ(WaveOutClose(h), kWaveNoError);
     SetSimulatedOutputTap(nullptr);
     EXPECT_EQ(played.left(960), QByteArray(b1.data.data(), 960));
+}
+
+// The callback of an input runs for every buffer, on the device's thread: a
+// buffer queued again from there must not allocate (nor look its device up
+// under the lock the GUI's calls take).
+TEST_F(WaveAudioTest, QueueingABufferAgainFromTheCallbackAllocatesNothing) {
+    struct Requeuer {
+        std::mutex lock;
+        std::condition_variable changed;
+        int requeues = 0;
+        int allocating = 0;
+        int kept = 0;  // back after the last requeue, and kept
+
+        static void Callback(WaveHandle h, uint32_t msg, uintptr_t instance, uintptr_t p1, uintptr_t) {
+            auto* self = reinterpret_cast<Requeuer*>(instance);
+            if (msg != kWimData) return;
+            {
+                std::lock_guard guard(self->lock);
+                if (self->requeues >= 300) {
+                    ++self->kept;
+                    self->changed.notify_all();
+                    return;
+                }
+            }
+            const int64_t before = allocationsOfThisThread;
+            WaveInAddBuffer(h, reinterpret_cast<WaveHeader*>(p1), kWaveHeaderSize);
+            const bool allocated = allocationsOfThisThread != before;
+            {
+                std::lock_guard guard(self->lock);
+                ++self->requeues;
+                if (allocated) ++self->allocating;
+            }
+            self->changed.notify_all();
+        }
+    } r;
+    const int32_t id = FindInput(kSimulatedSineName);
+    ASSERT_GE(id, 0);
+    WaveHandle h = 0;
+    const WaveFormat f = Format(16);
+    ASSERT_EQ(WaveInOpen(&h, id, &f, &Requeuer::Callback, reinterpret_cast<uintptr_t>(&r), kWaveCallbackFunction),
+              kWaveNoError);
+    std::vector<char> data[2] = {std::vector<char>(192), std::vector<char>(192)};  // 1 ms each
+    WaveHeader headers[2];
+    for (int i = 0; i < 2; ++i) {
+        headers[i].data = data[i].data();
+        headers[i].bufferLength = 192;
+        ASSERT_EQ(WaveInPrepareHeader(h, &headers[i], kWaveHeaderSize), kWaveNoError);
+        ASSERT_EQ(WaveInAddBuffer(h, &headers[i], kWaveHeaderSize), kWaveNoError);
+    }
+    ASSERT_EQ(WaveInStart(h), kWaveNoError);
+    {
+        std::unique_lock guard(r.lock);
+        ASSERT_TRUE(r.changed.wait_for(guard, std::chrono::seconds(10), [&] { return r.kept == 2; }));
+    }
+    for (WaveHeader& header : headers) ASSERT_EQ(WaveInUnprepareHeader(h, &header, kWaveHeaderSize), kWaveNoError);
+    ASSERT_EQ(WaveInClose(h), kWaveNoError);
+    std::lock_guard guard(r.lock);
+    EXPECT_EQ(r.allocating, 0) << "of " << r.requeues << " buffers queued again";
 }
 
 TEST(PcmSamples, StoreRoundsHalvesToEvenAndSaturates) {

@@ -73,8 +73,9 @@ QStringList FileTexts() {
     return t;
 }
 
-// A version-14 file with 2 blocks, 3 values and 2 messages.
-QByteArray SmallFile(int32_t numBlock = 2, int32_t numWerte = 3, int32_t numSms = 2) {
+// A version-14 file with 2 blocks, 3 values and writtenSms (up to 2)
+// messages; the header claims numBlock, numWerte and numSms.
+QByteArray SmallFile(int32_t numBlock = 2, int32_t numWerte = 3, int32_t numSms = 2, int32_t writtenSms = 2) {
     Image f;
     f.bytes = QByteArray(368, '\0');
     f.I32At(0, 14);
@@ -147,10 +148,11 @@ QByteArray SmallFile(int32_t numBlock = 2, int32_t numWerte = 3, int32_t numSms 
         f.F64(96.0 + v);
         f.F64(94.0 + v);
     }
-    f.F64(kT0 + 0.01);
-    f.Text(QStringLiteral("Start"));
-    f.F64(kT0 + 0.02);
-    f.Text(QStringLiteral("Grenzwert \u00fcberschritten"));
+    const QStringList messages = {QStringLiteral("Start"), QStringLiteral("Grenzwert \u00fcberschritten")};
+    for (int m = 0; m < writtenSms; ++m) {
+        f.F64(kT0 + 0.01 * (m + 1));
+        f.Text(messages[m]);
+    }
     f.I64(255);
     return f.bytes;
 }
@@ -434,7 +436,6 @@ TEST_F(MeasurementFileTest, TruncatedAndDamagedFilesAreRefusedAndChangeNothing) 
         {"huge value count", [](QByteArray f) { return SetI32(f, 276, 0x7FFFFFFF); }},
         {"huge block count", [](QByteArray f) { return SetI32(f, 272, 0x40000000); }},
         {"negative message count", [](QByteArray f) { return SetI32(f, 344, -1); }},
-        {"one message more than stored", [](QByteArray f) { return SetI32(f, 344, 3); }},
         {"one value fewer than stored", [](QByteArray f) { return SetI32(f, 276, 2); }},
         {"text longer than allowed", [](QByteArray f) { return SetI32(f, 368, 2502); }},
         {"negative text length", [](QByteArray f) { return SetI32(f, 368, -4); }},
@@ -461,6 +462,54 @@ TEST_F(MeasurementFileTest, TruncatedAndDamagedFilesAreRefusedAndChangeNothing) 
             dialogs.ShowMessage(platform::MessageRequest{});  // drop answers no question took
         }
     }
+}
+
+// Files of the earlier program can carry a stale message count (a header-only
+// load followed by a save kept it): the messages present count.
+TEST_F(MeasurementFileTest, AMessageCountThatDisagreesWithTheMessagesIsTakenFromTheFile) {
+    struct Case {
+        int32_t counted;
+        int32_t written;
+    };
+    for (const Case c : {Case{1, 2}, Case{3, 2}, Case{4, 0}}) {
+        SCOPED_TRACE(testing::Message() << c.counted << " counted, " << c.written << " written");
+        WriteAll(Path("stale.vtm"), SmallFile(2, 3, c.counted, c.written));
+        TDaten store;
+        QString why;
+        ASSERT_EQ(store.LoadFromFile(Path("stale.vtm"), kLoadEverything, &why), kLoadDone) << qPrintable(why);
+        EXPECT_TRUE(why.contains(QStringLiteral("taken from the file"))) << qPrintable(why);
+        ASSERT_EQ(store.GetSmsCount(), c.written);
+        if (c.written == 2) {
+            EXPECT_EQ(store.GetSms(1).meldung, QStringLiteral("Grenzwert \u00fcberschritten"));
+        }
+        EXPECT_EQ(store.GetWerteAnzahl(), 3);
+        EXPECT_EQ(store.GetNumBlocks(), 2);
+        // Saved again, the file says what it holds.
+        const QByteArray saved = Snapshot(store);
+        EXPECT_EQ(qFromLittleEndian<int32_t>(saved.constData() + 344), c.written);
+        TDaten header;
+        EXPECT_EQ(header.LoadFromFile(Path("stale.vtm"), kLoadHeaderOnly), kLoadDone);
+    }
+}
+
+TEST_F(MeasurementFileTest, AFileLargerThanTheLargestMeasurementIsRefusedBeforeItIsRead) {
+    // 48 h with a value every second and a message every second at the
+    // longest text dominate; the bound is a few hundred megabytes.
+    EXPECT_GT(kLargestMeasurementFileBytes, 400'000'000);
+    EXPECT_LT(kLargestMeasurementFileBytes, 500'000'000);
+    QFile big(Path("big.vtm"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_EQ(big.write(SmallFile()), SmallFile().size());
+    ASSERT_TRUE(big.resize(kLargestMeasurementFileBytes + 1));  // sparse: nothing of it is on the disk
+    big.close();
+    TDaten store;
+    LoadSmall(store);
+    const QByteArray before = Snapshot(store);
+    QString why;
+    EXPECT_EQ(store.LoadFromFile(Path("big.vtm"), kLoadEverything, &why), kLoadFailed);
+    EXPECT_TRUE(why.contains(QStringLiteral("largest measurement file"))) << qPrintable(why);
+    EXPECT_EQ(Snapshot(store), before);
+    EXPECT_TRUE(dialogs.messages().empty());
 }
 
 TEST_F(MeasurementFileTest, EncipheredFileCutShortIsRefused) {

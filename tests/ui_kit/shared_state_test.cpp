@@ -10,67 +10,35 @@
 
 namespace {
 
-// The producer side of the ring protocol: store a block, then publish.
-void ProduceBlock(double& next, int32_t frames) {
-    int32_t pos = ringWritePos.load(std::memory_order_acquire);
-    for (int32_t i = 0; i < frames; ++i) {
-        sampleRing1[pos] = next;
-        sampleRing2[pos] = -next;
-        next += 1.0;
-        pos = NextRingSlot(pos, kSampleRingSize);
-    }
-    ringWritePos.store(pos, std::memory_order_release);
-}
-
-TEST(SampleRingConcurrent, ProducerAndReaderAcrossTheWrapLoseAndDuplicateNothing) {
+// A reader's view of the ring across a fresh start and a lap; the engine's
+// and the meter's use of it are tested with them (tests/audio).
+TEST(SampleRingReader, FollowsTheWriterAcrossAFreshStartAndCountsALap) {
     AllocateSampleRings();
-    // Start close to the end so the run crosses the wrap several times.
-    ringWritePos = kSampleRingSize - 1000;
-    const int64_t total = 3LL * kSampleRingSize + 12345;
-    std::atomic<int64_t> consumed{0};
+    SampleRingReader reader;
+    ringWritePos.Publish(kSampleRingSize - 10);
+    reader.SkipToNewest();
+    EXPECT_EQ(reader.Pending(), 0);
+    ringWritePos.Publish(25);
+    EXPECT_EQ(reader.Pending(), 25);
+    EXPECT_EQ(reader.Position(), kSampleRingSize - 10);
+    reader.Consume(25);
+    EXPECT_EQ(reader.Position(), 15) << "across the wrap";
 
-    std::thread producer([&] {
-        double next = 0.0;
-        int64_t produced = 0;
-        while (produced < total) {
-            // Stay well inside the ring's capacity, as the real readers do by
-            // running every 25 ms against 15 s of ring.
-            if (produced - consumed.load() > kSampleRingSize / 2) {
-                std::this_thread::yield();
-                continue;
-            }
-            const int32_t frames = static_cast<int32_t>(std::min<int64_t>(4801, total - produced));
-            ProduceBlock(next, frames);
-            produced += frames;
-        }
-    });
+    // A fresh start: the slots before it are never read again, however far
+    // behind slot 0 the reader stood.
+    ringWritePos.Restart();
+    EXPECT_EQ(ringWritePos.Slot(), 0);
+    ringWritePos.Publish(7);
+    EXPECT_EQ(reader.Pending(), 7);
+    EXPECT_EQ(reader.Position(), 0);
+    reader.Consume(7);
 
-    int32_t readPos = kSampleRingSize - 1000;
-    double expected = 0.0;
-    int64_t mismatches = 0;
-    while (consumed.load() < total) {
-        const int32_t snapshot = ringWritePos.load(std::memory_order_acquire);
-        int32_t n = RingDistance(readPos, snapshot, kSampleRingSize);
-        if (n == 0) {
-            std::this_thread::yield();
-            continue;
-        }
-        for (; n > 0; --n) {
-            if (sampleRing1[readPos] != expected || sampleRing2[readPos] != -expected) ++mismatches;
-            expected += 1.0;
-            readPos = NextRingSlot(readPos, kSampleRingSize);
-        }
-        consumed.store(static_cast<int64_t>(expected));
-    }
-    producer.join();
-    EXPECT_EQ(mismatches, 0);
-    EXPECT_EQ(static_cast<int64_t>(expected), total);
-}
-
-TEST(SampleRing, DistanceWrapsAroundTheEnd) {
-    EXPECT_EQ(RingDistance(10, 10, kSampleRingSize), 0);
-    EXPECT_EQ(RingDistance(10, 15, kSampleRingSize), 5);
-    EXPECT_EQ(RingDistance(kSampleRingSize - 2, 3, kSampleRingSize), 5);
+    // Lapped: only the newest whole data is left to read, the rest is lost.
+    for (int i = 0; i < 3; ++i) ringWritePos.Publish(kSampleRingSize / 2);
+    EXPECT_EQ(reader.Pending(), SampleRingReader::kWholeSamples);
+    EXPECT_EQ(reader.TakeLost(), 3 * (kSampleRingSize / 2) - SampleRingReader::kWholeSamples);
+    EXPECT_EQ(reader.TakeLost(), 0);
+    EXPECT_EQ(reader.Position(), (7 + 3 * (kSampleRingSize / 2) - SampleRingReader::kWholeSamples) % kSampleRingSize);
     EXPECT_EQ(NextRingSlot(kSampleRingSize - 1, kSampleRingSize), 0);
 }
 
