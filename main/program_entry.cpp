@@ -2,15 +2,13 @@
 // needs from the start, the splash window, then the main window and the
 // message loop.
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEvent>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "main/main_window.h"
 #include "platform/single_instance.h"
+#include "ui_kit/first_paint_reporter.h"
 #include "ui_kit/gui_dialogs.h"
 #include "ui_kit/message_box.h"
 #include "ui_kit/palette.h"
@@ -35,28 +33,6 @@ bool EnvSet(const char* name) {
 bool HaveDisplay() {
     return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY") || EnvSet("QT_QPA_PLATFORM");
 }
-
-// The start-up benchmark asks for the time to the first completed paint:
-// the window reports it once and the program ends.
-class FirstPaintReporter : public QObject {
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && !reported_) {
-            reported_ = true;
-            // Queued, so it runs after the paint has completed.
-            QTimer::singleShot(0, qApp, [] {
-                std::printf("first-paint\n");
-                std::fflush(stdout);
-                QCoreApplication::exit(0);
-            });
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    bool reported_ = false;
-};
 
 }  // namespace
 

@@ -1,24 +1,12 @@
 #include "platform/sync.h"
 
+#include "platform/tsan_annotations.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <stdexcept>
 #include <string>
 
-// A wait with a deadline on the steady clock reaches the C library as
-// pthread_cond_clockwait, which ThreadSanitizer does not intercept here, so
-// it would not see the wait give the mutex up and take it again. These two
-// calls state it: whatever the signalling thread did under the mutex counts
-// as done before the woken thread goes on.
-#if defined(__SANITIZE_THREAD__)
-extern "C" void __tsan_acquire(void* addr);
-extern "C" void __tsan_release(void* addr);
-#define VELTARO_MUTEX_GIVEN_UP(m) __tsan_release(m)
-#define VELTARO_MUTEX_TAKEN_BACK(m) __tsan_acquire(m)
-#else
-#define VELTARO_MUTEX_GIVEN_UP(m) ((void)(m))
-#define VELTARO_MUTEX_TAKEN_BACK(m) ((void)(m))
-#endif
 
 namespace platform {
 
@@ -131,13 +119,15 @@ int WaitForAny(std::span<Waitable* const> objects, int timeoutMs) {
                 wakeAt = next;
             }
         }
-        VELTARO_MUTEX_GIVEN_UP(lock.mutex());
+        // The wait gives the mutex up and takes it back inside a call that
+        // ThreadSanitizer does not intercept (pthread_cond_clockwait).
+        HandedOver(lock.mutex());
         if (wakeAt) {
             self.cv.wait_until(lock, *wakeAt);
         } else {
             self.cv.wait(lock);
         }
-        VELTARO_MUTEX_TAKEN_BACK(lock.mutex());
+        TakenOver(lock.mutex());
     }
 }
 

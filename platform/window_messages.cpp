@@ -1,5 +1,7 @@
 #include "platform/window_messages.h"
 
+#include "platform/tsan_annotations.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
@@ -13,19 +15,6 @@
 #include <string>
 #include <unordered_map>
 
-// Qt hands a posted event from the posting thread to the GUI thread under
-// its own futex-based lock, which ThreadSanitizer cannot see in the
-// uninstrumented Qt library; these two calls state that hand-over, so the
-// event's fields count as written before they are read.
-#if defined(__SANITIZE_THREAD__)
-extern "C" void __tsan_acquire(void* addr);
-extern "C" void __tsan_release(void* addr);
-#define VELTARO_HANDED_OVER(p) __tsan_release(p)
-#define VELTARO_TAKEN_OVER(p) __tsan_acquire(p)
-#else
-#define VELTARO_HANDED_OVER(p) ((void)(p))
-#define VELTARO_TAKEN_OVER(p) ((void)(p))
-#endif
 
 namespace platform {
 
@@ -103,7 +92,7 @@ public:
 
 protected:
     bool event(QEvent* e) override {
-        VELTARO_TAKEN_OVER(e);
+        TakenOver(e);  // Qt's event queue hands the event over under a lock of its own
         if (e->type() != MessageEvent::Type()) {
             return QObject::event(e);
         }
@@ -157,7 +146,7 @@ bool PostMessage(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam
     }
     // Posted under the lock so that the dispatcher cannot be destroyed in between.
     auto* event = new MessageEvent(h, msg, wParam, lParam);
-    VELTARO_HANDED_OVER(event);
+    HandedOver(event);
     QCoreApplication::postEvent(registry.dispatcher, event);
     return true;
 }
