@@ -97,3 +97,4 @@ void BM_StartToFirstPaint(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_StartToFirstPaint)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();
