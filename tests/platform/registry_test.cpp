@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 
 #include "platform/known_folders.h"
+#include "support/hive_file.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -320,20 +321,6 @@ TEST_F(RegistryTest, MissingMachineHiveListsNothing) {
 // Damaged hive files
 // ---------------------------------------------------------------------------
 
-// A hive file around a hand-made payload, with a correct header and checksum,
-// so that the structure checks behind the checksum are reached.
-QByteArray hiveWithPayload(const QByteArray& payload) {
-    QByteArray file("VLTHIVE\x1a", 8);
-    char word[4];
-    qToLittleEndian<uint32_t>(1, word);
-    file.append(word, 4);
-    qToLittleEndian<uint32_t>(static_cast<uint32_t>(payload.size()), word);
-    file.append(word, 4);
-    file.append(QCryptographicHash::hash(payload, QCryptographicHash::Sha256));
-    file.append(payload);
-    return file;
-}
-
 QByteArray u32(uint32_t v) {
     char word[4];
     qToLittleEndian<uint32_t>(v, word);
@@ -382,15 +369,15 @@ TEST_F(RegistryTest, DamagedHiveIsSetAsideReportedAndReplacedByAnEmptyOne) {
              d[8] = 2;
              return d;
          }()},
-        {"key count beyond the file", hiveWithPayload(u32(0x40000000) + oneKeyNoValues)},
-        {"path length beyond the file", hiveWithPayload(u32(1) + u32(0x7fffffff) + QByteArray(6, 'a'))},
+        {"key count beyond the file", HiveFileAround(u32(0x40000000) + oneKeyNoValues)},
+        {"path length beyond the file", HiveFileAround(u32(1) + u32(0x7fffffff) + QByteArray(6, 'a'))},
         {"value data beyond the file",
-         hiveWithPayload(u32(1) + utf16("Software") + u32(1) + utf16("x") + QByteArray(1, '\x05') + u32(1000) + "ab")},
+         HiveFileAround(u32(1) + utf16("Software") + u32(1) + utf16("x") + QByteArray(1, '\x05') + u32(1000) + "ab")},
         {"integer of wrong length",
-         hiveWithPayload(u32(1) + utf16("Software") + u32(1) + utf16("x") + QByteArray(1, '\x01') + u32(2) + "ab")},
+         HiveFileAround(u32(1) + utf16("Software") + u32(1) + utf16("x") + QByteArray(1, '\x01') + u32(2) + "ab")},
         {"unknown value type",
-         hiveWithPayload(u32(1) + utf16("Software") + u32(1) + utf16("x") + QByteArray(1, '\x09') + u32(0))},
-        {"same key twice", hiveWithPayload(u32(2) + oneKeyNoValues + utf16("SOFTWARE") + u32(0))},
+         HiveFileAround(u32(1) + utf16("Software") + u32(1) + utf16("x") + QByteArray(1, '\x09') + u32(0))},
+        {"same key twice", HiveFileAround(u32(2) + oneKeyNoValues + utf16("SOFTWARE") + u32(0))},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -426,7 +413,7 @@ const QString kLoneSurrogateKey = QString::fromUtf16(u"\xDC00" u"A\\\xDC00");
 
 TEST_F(RegistryTest, KeyWithAnUnpairedSurrogateExistsOnceAndSurvivesASave) {
     const QString parent = QString::fromUtf16(u"\xDC00" u"A");
-    writePlain(userFile, hiveWithPayload(u32(3) + utf16("") + u32(0) + utf16(parent) + u32(0) +
+    writePlain(userFile, HiveFileAround(u32(3) + utf16("") + u32(0) + utf16(parent) + u32(0) +
                                          utf16(kLoneSurrogateKey) + u32(0)));
     reloadFromDisk();
     {
@@ -497,16 +484,16 @@ TEST_F(RegistryTest, KeyPathsAndHiveFilesAreBoundedForWritingAndReading) {
         EXPECT_TRUE(reg.CloseKey());
     }
 
-    const QByteArray tooLarge = hiveWithPayload(u32(1) + utf16("") + u32(1) + utf16("Blob") + QByteArray(1, '\x05') +
+    const QByteArray tooLarge = HiveFileAround(u32(1) + utf16("") + u32(1) + utf16("Blob") + QByteArray(1, '\x05') +
                                                 u32(16 * 1024 * 1024) + QByteArray(16 * 1024 * 1024, 'x'));
     const struct {
         const char* what;
         QByteArray bytes;
     } cases[] = {
-        {"65 keys deep", hiveWithPayload(u32(1) + utf16(pathOfDepth(65)) + u32(0))},
-        {"16000 keys deep", hiveWithPayload(u32(1) + utf16(pathOfDepth(16000)) + u32(0))},
+        {"65 keys deep", HiveFileAround(u32(1) + utf16(pathOfDepth(65)) + u32(0))},
+        {"16000 keys deep", HiveFileAround(u32(1) + utf16(pathOfDepth(16000)) + u32(0))},
         {"implied keys beyond the file's size",
-         hiveWithPayload(u32(1) + utf16(QStringList(64, QString(255, 'k')).join('\\')) + u32(0))},
+         HiveFileAround(u32(1) + utf16(QStringList(64, QString(255, 'k')).join('\\')) + u32(0))},
         {"larger than 16 MiB", tooLarge},
     };
     for (const auto& c : cases) {

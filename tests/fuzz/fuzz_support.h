@@ -1,0 +1,73 @@
+#pragma once
+// What every fuzzing harness shares: a finding is reported with its reason
+// and ends the run (libFuzzer keeps the input), files live in one private
+// folder per process, and the user's answers are fixed so that nothing waits.
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/user_dialogs.h"
+
+namespace fuzz {
+
+// The password the harnesses encipher with and the prompt answers with.
+inline const QString kPassword = QStringLiteral("fuzz pw");
+
+[[noreturn]] inline void Finding(const char* what) {
+    std::fprintf(stderr, "FINDING: %s\n", what);
+    std::fflush(stderr);
+    std::abort();
+}
+
+inline void Require(bool holds, const char* what) {
+    if (!holds) {
+        Finding(what);
+    }
+}
+
+inline QByteArray Bytes(const uint8_t* data, size_t size) {
+    return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+}
+
+inline const QTemporaryDir& Folder() {
+    static const QTemporaryDir dir;
+    return dir;
+}
+
+inline QString PathOf(const QString& name) { return Folder().filePath(name); }
+
+inline QString WriteFile(const QString& name, const QByteArray& bytes) {
+    const QString path = PathOf(name);
+    QFile file(path);
+    Require(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size(),
+            "cannot write the harness's own input file");
+    return path;
+}
+
+inline QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every message box is closed (no reset, no retry, no save of a converted
+// file) and every password prompt answers kPassword.
+class FixedAnswers : public platform::UserDialogs {
+public:
+    int ShowMessage(const platform::MessageRequest&) override { return platform::kMessageClosed; }
+    void ShowInfo(const platform::InfoRequest&) override {}
+    platform::PasswordAnswer AskPassword(const platform::PasswordRequest&) override {
+        return platform::PasswordAnswer{platform::kPasswordOk, kPassword};
+    }
+};
+
+inline void UseFixedAnswers() {
+    static FixedAnswers answers;
+    platform::SetUserDialogs(&answers);
+}
+
+}  // namespace fuzz
