@@ -44,6 +44,11 @@ std::optional<QString> DecodeStrict(QStringConverter::Encoding encoding, const Q
     if (decoder.hasError() || !text.isValidUtf16()) {
         return std::nullopt;
     }
+    // Qt drops one more mark after the one we took; any further ones would
+    // be dropped by the next read of the saved file, so none is text.
+    while (text.startsWith(QChar(0xFEFF))) {
+        text.remove(0, 1);
+    }
     return text;
 }
 

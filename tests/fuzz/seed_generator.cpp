@@ -155,6 +155,8 @@ void Presets() {
     const QByteArray mojibake("\xEF\xBB\xBF[Info]\r\nInfoD=\xC3\x83\xC2\xA4\r\n");
     Put("regressions", "preset_ini", "windows-1252-reads-as-utf8", mojibake);
     Put("regressions", "preset_files", "windows-1252-reads-as-utf8", Control(0, mojibake));
+    // Qt took a second mark, the next read of the save a third.
+    Put("regressions", "preset_ini", "three-marks", QByteArray("\xFF\xFE\xFF\xFE\xFF\xFE"));
 }
 
 // ---- settings hive

@@ -147,6 +147,14 @@ TEST(PresetIni, TextInvalidInItsEncodingIsRefusedOrReadAsTheNextCandidate) {
     // Without a mark the next candidate is Windows-1252.
     EXPECT_EQ(DecodeIniText("\xED\xA0\x80"), QString::fromUtf16(u"\u00ED\u00A0\u20AC"));
     EXPECT_EQ(DecodeIniText(QByteArray("\xFF\xFE" "A\0\x01\xD8\x00\xDC", 8)), QString::fromUtf16(u"A\U00010400"));
+    // Repeated marks are no text, whatever the encoding, so a save (one mark) reads back the same.
+    for (const QByteArray& marks : {QByteArray("\xFF\xFE\xFF\xFE\xFF\xFE[\0A\0]\0", 12),
+                                    QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF\xEF\xBB\xBF[A]")}) {
+        const std::optional<QString> text = DecodeIniText(marks);
+        ASSERT_TRUE(text);
+        EXPECT_EQ(*text, "[A]");
+        EXPECT_EQ(DecodeIniText(EncodeIniText(*text)), text);
+    }
 }
 
 TEST(PresetIni, BinaryDataIsNotIniText) {
