@@ -40,7 +40,9 @@
 // exist is told by nullopt from the read.
 //
 // A damaged hive file (wrong magic or version, bad checksum, truncated, a
-// length or count that leaves the file) is renamed to
+// length or count that leaves the file, larger than 16 MiB, a key path deeper
+// than 64 keys, keys above the listed ones whose paths would take more than
+// the file itself) is renamed to
 // "<file>.damaged-<yyyyMMdd-HHmmss>" and reported through TakeDamageReport();
 // the hive then starts empty. A hive file that cannot be read or set aside is
 // never overwritten: the hive works in memory and every save fails.

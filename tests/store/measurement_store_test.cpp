@@ -265,8 +265,8 @@ TEST_F(StoreTest, LoadedHeaderIsRepairedSoNoAccessorThrowsOrOverflows) {
     ASSERT_EQ(loaded.LoadFromFile(path, kLoadEverything), kLoadDone);
     EXPECT_EQ(loaded.GetWarnLeqK(), 95);
     EXPECT_DOUBLE_EQ(loaded.GetRealWarn(kQuantityLeqK), 95.5);
-    EXPECT_EQ(loaded.GetHeader().theData.start, 0.0);
-    EXPECT_EQ(loaded.GetHeader().theData.STOP, 0.0);
+    EXPECT_EQ(+loaded.GetHeader().theData.start, 0.0);
+    EXPECT_EQ(+loaded.GetHeader().theData.STOP, 0.0);
     EXPECT_EQ(loaded.GetDauerInMinuten(), -1);
 }
 
