@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include "platform/user_dialogs.h"
 
@@ -30,6 +31,30 @@ inline void Require(bool holds, const char* what) {
         Finding(what);
     }
 }
+
+// Holds an input of up to 64 kB to one second of this thread's processor
+// time, which is what a slow parser costs; wall time on a shared machine
+// tells more about the neighbours. A hang is libFuzzer's -timeout.
+class SecondPerInput {
+public:
+    explicit SecondPerInput(size_t size) : bounded_(size <= 64 * 1024), start_(ThreadSeconds()) {}
+    ~SecondPerInput() {
+        if (bounded_ && ThreadSeconds() - start_ > 1.0) {
+            Finding("an input of 64 kB or less took more than a second");
+        }
+    }
+    SecondPerInput(const SecondPerInput&) = delete;
+    SecondPerInput& operator=(const SecondPerInput&) = delete;
+
+private:
+    static double ThreadSeconds() {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+    }
+    bool bounded_;
+    double start_;
+};
 
 inline QByteArray Bytes(const uint8_t* data, size_t size) {
     return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

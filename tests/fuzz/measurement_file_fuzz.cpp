@@ -113,6 +113,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const fuzz::SecondPerInput budget(size);
     if (size < 1) {
         return 0;
     }

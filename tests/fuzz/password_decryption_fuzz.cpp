@@ -36,6 +36,7 @@ void TextForm(const QByteArray& data, TCipherKind cipher, THashKind hash) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const fuzz::SecondPerInput budget(size);
     if (size < 1) {
         return 0;
     }

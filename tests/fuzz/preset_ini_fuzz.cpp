@@ -16,6 +16,7 @@ PresetIni ReadBack(const QByteArray& bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const fuzz::SecondPerInput budget(size);
     std::optional<PresetIni> ini = PresetIni::FromBytes(fuzz::Bytes(data, size));
     if (!ini) {
         return 0;

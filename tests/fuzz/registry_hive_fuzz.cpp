@@ -83,6 +83,7 @@ void ForceSave() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const fuzz::SecondPerInput budget(size);
     if (size < 1) {
         return 0;
     }

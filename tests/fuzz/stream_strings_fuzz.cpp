@@ -23,6 +23,7 @@ void RequireRoundTrip(const QString& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const fuzz::SecondPerInput budget(size);
     QByteArray bytes = fuzz::Bytes(data, size);
     QBuffer in(&bytes);
     in.open(QIODevice::ReadOnly);
