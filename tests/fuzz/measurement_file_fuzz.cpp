@@ -112,8 +112,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const fuzz::SecondPerInput budget(size);
+static int TestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) {
         return 0;
     }
@@ -148,4 +147,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Require(again.LoadFromFile(savedPath, kLoadEverything, &why) == kLoadDone, "a saved file did not load");
     fuzz::Require(StoreImage(again) == saved, "load, save, load changed the measurement");
     return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return fuzz::WithinASecond(size, [&] { return TestOneInput(data, size); });
 }

@@ -35,8 +35,7 @@ void TextForm(const QByteArray& data, TCipherKind cipher, THashKind hash) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const fuzz::SecondPerInput budget(size);
+static int TestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) {
         return 0;
     }
@@ -51,4 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         StreamForm(rest, cipher, hash);
     }
     return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return fuzz::WithinASecond(size, [&] { return TestOneInput(data, size); });
 }

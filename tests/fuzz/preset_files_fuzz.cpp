@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const fuzz::SecondPerInput budget(size);
+static int TestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) {
         return 0;
     }
@@ -49,4 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     read.fn = back.fn;
     fuzz::Require(back == fuzz::AsWritten(read), "load, save, load changed the preset");
     return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return fuzz::WithinASecond(size, [&] { return TestOneInput(data, size); });
 }

@@ -15,8 +15,7 @@ PresetIni ReadBack(const QByteArray& bytes) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const fuzz::SecondPerInput budget(size);
+static int TestOneInput(const uint8_t* data, size_t size) {
     std::optional<PresetIni> ini = PresetIni::FromBytes(fuzz::Bytes(data, size));
     if (!ini) {
         return 0;
@@ -34,4 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WritePresetToIni(back, withPreset);
     fuzz::Require(PresetFromIni(ReadBack(withPreset.ToBytes())) == back, "a second preset save changed it");
     return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return fuzz::WithinASecond(size, [&] { return TestOneInput(data, size); });
 }

@@ -82,8 +82,7 @@ void ForceSave() {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const fuzz::SecondPerInput budget(size);
+static int TestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) {
         return 0;
     }
@@ -106,4 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Require(Registry::TakeDamageReport().isEmpty(), "a saved hive loads as damaged");
     fuzz::Require(reloaded == loaded, "load, save, load changed the hive");
     return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return fuzz::WithinASecond(size, [&] { return TestOneInput(data, size); });
 }
