@@ -26,8 +26,13 @@ namespace platform {
 namespace {
 
 constexpr int kMaxKeySegmentLength = 255;
+// Deeper than any key the program writes; the bound keeps a hive's load
+// linear in its size, as every key holds its whole path.
+constexpr int kMaxKeyDepth = 64;
 constexpr int kMaxValueNameLength = 16383;
-constexpr qint64 kMaxHiveFileSize = 256LL * 1024 * 1024;
+// The program's settings take well under a megabyte; a larger hive is
+// neither written nor read.
+constexpr qint64 kMaxHiveFileSize = 16LL * 1024 * 1024;
 constexpr uint32_t kHiveFormatVersion = 1;
 constexpr char kHiveMagic[8] = {'V', 'L', 'T', 'H', 'I', 'V', 'E', '\x1a'};
 constexpr mode_t kHiveFileMode = 0600;
@@ -42,6 +47,11 @@ struct HiveFileHeader {
 #pragma pack(pop)
 static_assert(sizeof(HiveFileHeader) == 48);
 
+// The one folding of names and of each key-path segment: a path is folded
+// segment by segment, wherever it comes from, so that a key never exists
+// under two folded spellings. A surrogate without its partner folds
+// differently depending on what stands beside it, so no name that holds one
+// (invalid UTF-16) is ever created.
 QString fold(const QString& text) { return text.toCaseFolded(); }
 
 QString systemError(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
@@ -52,8 +62,15 @@ QString systemError(int err) { return QString::fromLocal8Bit(std::strerror(err))
 
 struct KeyPath {
     QStringList segments;  // as spelled by the caller; empty for the root
-    QString folded;        // segments joined by '\', case-folded
+    QString folded;        // the folded segments joined by '\'
 };
+
+QString foldedPath(const QStringList& segments) {
+    QStringList folded;
+    folded.reserve(segments.size());
+    for (const QString& segment : segments) folded.append(fold(segment));
+    return folded.join(QLatin1Char('\\'));
+}
 
 std::optional<KeyPath> parseKeyPath(const QString& path, QString* error) {
     QString trimmed = path;
@@ -62,13 +79,17 @@ std::optional<KeyPath> parseKeyPath(const QString& path, QString* error) {
     KeyPath result;
     if (trimmed.isEmpty()) return result;
     result.segments = trimmed.split(QLatin1Char('\\'));
+    if (result.segments.size() > kMaxKeyDepth) {
+        *error = QStringLiteral("\"%1...\" is deeper than %2 keys.").arg(path.left(40)).arg(kMaxKeyDepth);
+        return std::nullopt;
+    }
     for (const QString& segment : result.segments) {
         if (segment.isEmpty() || segment.size() > kMaxKeySegmentLength) {
             *error = QStringLiteral("\"%1\" is not a valid key path.").arg(path);
             return std::nullopt;
         }
     }
-    result.folded = fold(result.segments.join(QLatin1Char('\\')));
+    result.folded = foldedPath(result.segments);
     return result;
 }
 
@@ -221,9 +242,12 @@ public:
         const auto it = keys_.find(folded);
         return it == keys_.end() ? nullptr : &it->second;
     }
-    HiveKey& createKey(const KeyPath& path);
+    // Creates the key and every missing key above it; *createdUnits (when
+    // given) grows by the path lengths of the keys it created.
+    HiveKey& createKey(const KeyPath& path, qsizetype* createdUnits = nullptr);
     void deleteKeyTree(const QString& folded);
-    void copyKeyTree(const KeyPath& from, const KeyPath& to);
+    // False, nothing copied, when a copy would lie deeper than any key may.
+    bool copyKeyTree(const KeyPath& from, const KeyPath& to);
     QStringList directSubkeyNames(const QString& folded) const;
     bool hasSubkeys(const QString& folded) const;
 
@@ -247,7 +271,7 @@ void RegistryHive::resetToEmpty() {
     keys_[QString()] = HiveKey{};
 }
 
-HiveKey& RegistryHive::createKey(const KeyPath& path) {
+HiveKey& RegistryHive::createKey(const KeyPath& path, qsizetype* createdUnits) {
     QString spelled;
     QString folded;
     HiveKey* key = &keys_[QString()];
@@ -261,6 +285,7 @@ HiveKey& RegistryHive::createKey(const KeyPath& path) {
         if (it == keys_.end()) {
             it = keys_.emplace(folded, HiveKey{}).first;
             it->second.path = spelled + segment;
+            if (createdUnits) *createdUnits += it->second.path.size();
         }
         spelled = it->second.path;
         key = &it->second;
@@ -278,12 +303,13 @@ void RegistryHive::deleteKeyTree(const QString& folded) {
     }
 }
 
-void RegistryHive::copyKeyTree(const KeyPath& from, const KeyPath& to) {
+bool RegistryHive::copyKeyTree(const KeyPath& from, const KeyPath& to) {
     // Collect first: creating keys while walking the map would disturb the walk.
     std::vector<std::pair<QStringList, HiveKey>> sources;
     for (const auto& [folded, key] : keys_) {
         if (folded != from.folded && !isBelow(folded, from.folded)) continue;
         const QStringList below = key.path.split(QLatin1Char('\\')).mid(from.segments.size());
+        if (to.segments.size() + below.size() > kMaxKeyDepth) return false;
         sources.emplace_back(below, key);
     }
     for (const auto& [below, source] : sources) {
@@ -292,6 +318,7 @@ void RegistryHive::copyKeyTree(const KeyPath& from, const KeyPath& to) {
         HiveKey& copy = createKey(target);
         for (const HiveValue& value : source.values) copy.set(value.name, value.type, value.data);
     }
+    return true;
 }
 
 QStringList RegistryHive::directSubkeyNames(const QString& folded) const {
@@ -449,12 +476,16 @@ QString RegistryHive::parse(const QByteArray& file) {
     }
     if (!in.atEnd()) return QStringLiteral("its structure does not fill the file");
 
+    // Keys above a stored key exist even when the file lists only the deeper
+    // one. Every key holds its whole path, so what the missing ones add is
+    // bounded by what the file holds: the load stays linear in its size.
     resetToEmpty();
-    for (auto& [folded, key] : parsed) {
-        // Keys above a stored key exist even when the file lists only the deeper one.
-        QString unused;
-        createKey(*parseKeyPath(key.path, &unused));
-        keys_[folded] = std::move(key);
+    for (auto& [folded, key] : parsed) keys_[folded] = std::move(key);
+    qsizetype impliedUnits = 0;
+    for (const auto& [folded, unused] : parsed) {
+        QString pathError;
+        createKey(*parseKeyPath(keys_[folded].path, &pathError), &impliedUnits);
+        if (impliedUnits > payload.size()) return QStringLiteral("its keys imply more keys than it holds");
     }
     return {};
 }
@@ -516,9 +547,15 @@ bool RegistryHive::saveLocked(QString* error) {
         }
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
+    const QByteArray content = serialise();
+    if (content.size() > kMaxHiveFileSize) {
+        *error = QStringLiteral("The settings would take more than %1 MiB, more than a settings store may hold.")
+                     .arg(kMaxHiveFileSize / (1024 * 1024));
+        return false;
+    }
     AtomicFile out;
     out.setFileMode(kHiveFileMode);
-    if (!out.open(file_) || !out.write(serialise()) || !out.commit()) {
+    if (!out.open(file_) || !out.write(content) || !out.commit()) {
         *error = out.errorString();
         return false;
     }
@@ -596,6 +633,8 @@ bool Registry::openKey(const QString& path, bool canCreate, bool writable) {
     const std::lock_guard guard(hive_->mutex);
     HiveKey* key = hive_->findKey(keyPath->folded);
     if (!key && canCreate) {
+        if (!path.isValidUtf16())
+            return failWith(QStringLiteral("The key \"%1\" holds an incomplete character.").arg(path));
         key = &hive_->createKey(*keyPath);
         hive_->dirty = true;
         changed_ = true;
@@ -661,9 +700,14 @@ bool Registry::CopyKey(const QString& from, const QString& to) {
     if (!toPath) return failWith(error);
     if (toPath->folded == fromPath->folded || isBelow(toPath->folded, fromPath->folded))
         return failWith(QStringLiteral("The key \"%1\" cannot be copied into itself.").arg(from));
+    if (!to.isValidUtf16())
+        return failWith(QStringLiteral("The key \"%1\" holds an incomplete character.").arg(to));
     const std::lock_guard guard(hive_->mutex);
     if (!hive_->findKey(fromPath->folded)) return failWith(QStringLiteral("The key \"%1\" does not exist.").arg(from));
-    hive_->copyKeyTree(*fromPath, *toPath);
+    if (!hive_->copyKeyTree(*fromPath, *toPath))
+        return failWith(QStringLiteral("A copy of \"%1\" at \"%2\" would be deeper than %3 keys.")
+                            .arg(from, to)
+                            .arg(kMaxKeyDepth));
     hive_->dirty = true;
     if (!hive_->saveLocked(&error)) {
         changed_ = true;  // the next close tries again
@@ -748,6 +792,8 @@ bool Registry::write(const QString& name, RegistryValueType type, const QByteArr
     if (!keyOpen_ || !keyWritable_) return failWith(QStringLiteral("No key is open for writing."));
     if (name.size() > kMaxValueNameLength)
         return failWith(QStringLiteral("The value name \"%1...\" is too long.").arg(name.left(40)));
+    if (!name.isValidUtf16())
+        return failWith(QStringLiteral("The value name \"%1\" holds an incomplete character.").arg(name));
     const std::lock_guard guard(hive_->mutex);
     HiveKey* key = hive_->findKey(currentKey_);
     if (!key) return failWith(QStringLiteral("The key \"%1\" has been deleted.").arg(currentPath_));

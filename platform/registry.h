@@ -14,7 +14,12 @@
 //
 // Key paths and value names are compared without regard to case; listings
 // show the spelling of the first write. Paths are separated by backslashes
-// and always start at the hive's root (a leading backslash is allowed).
+// and always start at the hive's root (a leading backslash is allowed). A
+// path has at most 64 keys of at most 255 characters; no key or value name
+// with a surrogate code unit that lacks its partner is created.
+//
+// A hive file holds at most 16 MiB: a save that would write more fails, and
+// a larger file is damaged.
 //
 // Writes are kept in memory and reach the disk when the key object that made
 // them is closed (CloseKey or destruction): the whole hive is written through
@@ -35,7 +40,9 @@
 // exist is told by nullopt from the read.
 //
 // A damaged hive file (wrong magic or version, bad checksum, truncated, a
-// length or count that leaves the file) is renamed to
+// length or count that leaves the file, larger than 16 MiB, a key path deeper
+// than 64 keys, keys above the listed ones whose paths would take more than
+// the file itself) is renamed to
 // "<file>.damaged-<yyyyMMdd-HHmmss>" and reported through TakeDamageReport();
 // the hive then starts empty. A hive file that cannot be read or set aside is
 // never overwritten: the hive works in memory and every save fails.

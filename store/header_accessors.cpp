@@ -328,8 +328,12 @@ int32_t TDaten::GetDauerInMinuten() const {
         if (!BeforeMs(d.start, d.STOP)) {
             return -1;
         }
-        const int64_t minutes = (RoundedMs(d.STOP) - RoundedMs(d.start)) / 60000;
-        return static_cast<int32_t>(std::min<int64_t>(minutes, std::numeric_limits<int32_t>::max()));
+        // start lies before STOP, so the span is positive and, with both
+        // clamped, below 2^64 ms: unsigned arithmetic holds it where a
+        // signed difference of two far dates would overflow.
+        const uint64_t spanMs = static_cast<uint64_t>(RoundedMs(d.STOP)) - static_cast<uint64_t>(RoundedMs(d.start));
+        const uint64_t minutes = spanMs / 60000;
+        return static_cast<int32_t>(std::min<uint64_t>(minutes, std::numeric_limits<int32_t>::max()));
     });
 }
 

@@ -15,6 +15,16 @@ const QString kNoValue = QStringLiteral("---");
 
 // A date-time before 1900-01-01 counts as no calibration or no check.
 constexpr double kEarliestRealDate = 2.0;
+// 2200-01-01: no measurement starts or stops later; a later date is a damaged field.
+constexpr double kLatestRealDate = 109575.0;
+// The short-term Leq warning is unsigned in the header; anything above the
+// highest level the other Leq warnings allow is a damaged field.
+constexpr uint32_t kHighestLeqKWarn = 150;
+constexpr uint32_t kLeqKWarnReplacement = 95;
+
+bool IsMeasurementDate(double time) {
+    return std::isfinite(time) && time >= kEarliestRealDate && time < kLatestRealDate;
+}
 
 bool IsDoneAt(double time, double value) {
     return std::isfinite(time) && time >= kEarliestRealDate && std::isfinite(value);
@@ -146,6 +156,16 @@ void TDaten::ValidateHeaderLocked() {
     int32_t leqKSeconds = d.DAUERLEQKURZ;
     ReplaceWhen(leqKSeconds, leqKSeconds < 2 || leqKSeconds > 1800, 10);
     d.DAUERLEQKURZ = leqKSeconds;
+    uint32_t leqKWarn = d.leqKWarn;
+    ReplaceWhen(leqKWarn, leqKWarn > kHighestLeqKWarn, kLeqKWarnReplacement);
+    d.leqKWarn = leqKWarn;
+    // 0.0 is the "not set" of both times.
+    double start = d.start;
+    ReplaceWhen(start, !IsMeasurementDate(start), 0.0);
+    d.start = start;
+    double stop = d.STOP;
+    ReplaceWhen(stop, !IsMeasurementDate(stop), 0.0);
+    d.STOP = stop;
 
     if (!IsDoneAt(d.KALTIME, d.kalVal)) {
         d.KALTIME = 0.0;

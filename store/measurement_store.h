@@ -135,8 +135,10 @@ public:
     // Forgets the calibration, the two checks and the reference-microphone
     // calibration (times -1.0, values 0.0).
     void ClearCal();
-    // Replaces every out-of-range limit, graph setting and window of a header
-    // that came from outside with a usable value, silently.
+    // Replaces every out-of-range limit, warning, graph setting, window and
+    // start or stop date (outside 1900-2200) of a header that came from
+    // outside with a usable value, silently, so that no accessor of a loaded
+    // store throws.
     void ValidateHeader();
 
     // --- single header fields ----------------------------------------------

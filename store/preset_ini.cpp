@@ -31,30 +31,6 @@ QString DecodeCp1252(const QByteArray& bytes) {
     return text;
 }
 
-std::optional<QByteArray> EncodeCp1252(const QString& text) {
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (QChar ch : text) {
-        const char16_t u = ch.unicode();
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            bytes.append(static_cast<char>(u));
-            continue;
-        }
-        int found = -1;
-        for (int i = 0; i < static_cast<int>(kCp1252High.size()); ++i) {
-            if (kCp1252High[i] == u) {
-                found = i;
-                break;
-            }
-        }
-        if (found < 0) {
-            return std::nullopt;
-        }
-        bytes.append(static_cast<char>(0x80 + found));
-    }
-    return bytes;
-}
-
 std::optional<QString> DecodeStrict(QStringConverter::Encoding encoding, const QByteArray& bytes) {
     // Qt drops a lone last byte of UTF-16 without telling.
     const bool utf16 = encoding == QStringConverter::Utf16LE || encoding == QStringConverter::Utf16BE;
@@ -63,8 +39,15 @@ std::optional<QString> DecodeStrict(QStringConverter::Encoding encoding, const Q
     }
     QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
     QString text = decoder.decode(bytes);
-    if (decoder.hasError()) {
+    // Qt's UTF-16 decoder passes a surrogate without its partner, which no
+    // save could write back.
+    if (decoder.hasError() || !text.isValidUtf16()) {
         return std::nullopt;
+    }
+    // Qt drops one more mark after the one we took; any further ones would
+    // be dropped by the next read of the saved file, so none is text.
+    while (text.startsWith(QChar(0xFEFF))) {
+        text.remove(0, 1);
     }
     return text;
 }
@@ -157,12 +140,8 @@ std::optional<QString> DecodeIniText(const QByteArray& bytes, QString* error) {
     return text;
 }
 
-QByteArray EncodeIniText(const QString& text) {
-    if (std::optional<QByteArray> cp1252 = EncodeCp1252(text)) {
-        return *cp1252;
-    }
-    return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
-}
+// Always with the mark: Windows-1252 without one can read back as UTF-8.
+QByteArray EncodeIniText(const QString& text) { return QByteArray("\xEF\xBB\xBF") + text.toUtf8(); }
 
 std::optional<int32_t> ParseIniInteger(const QString& text) {
     const QString t = platform::Trim(text);

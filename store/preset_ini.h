@@ -18,11 +18,11 @@
 //    when not 0. A value that does not parse gives the caller's default.
 //
 // Character encoding: a byte-order mark selects UTF-8 or UTF-16 (either byte
-// order). Without one, text that is valid UTF-8 is read as UTF-8 (files
-// edited on this system), anything else as Windows-1252, the code page the
-// files of the Windows program were written in. A save writes Windows-1252
-// when every character fits, else UTF-8 with a byte-order mark, so no text is
-// ever lost. Lines end in CR LF.
+// order); text that is not valid in the encoding of its mark is refused.
+// Without one, text that is valid UTF-8 is read as UTF-8 (files edited on
+// this system), anything else as Windows-1252, the code page the files of the
+// Windows program were written in. A save always writes UTF-8 with a
+// byte-order mark, so what is saved is what comes back. Lines end in CR LF.
 #include <QByteArray>
 #include <QString>
 #include <QStringList>

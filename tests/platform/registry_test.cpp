@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 
 #include "platform/known_folders.h"
+#include "support/hive_file.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -320,20 +321,6 @@ TEST_F(RegistryTest, MissingMachineHiveListsNothing) {
 // Damaged hive files
 // ---------------------------------------------------------------------------
 
-// A hive file around a hand-made payload, with a correct header and checksum,
-// so that the structure checks behind the checksum are reached.
-QByteArray hiveWithPayload(const QByteArray& payload) {
-    QByteArray file("VLTHIVE\x1a", 8);
-    char word[4];
-    qToLittleEndian<uint32_t>(1, word);
-    file.append(word, 4);
-    qToLittleEndian<uint32_t>(static_cast<uint32_t>(payload.size()), word);
-    file.append(word, 4);
-    file.append(QCryptographicHash::hash(payload, QCryptographicHash::Sha256));
-    file.append(payload);
-    return file;
-}
-
 QByteArray u32(uint32_t v) {
     char word[4];
     qToLittleEndian<uint32_t>(v, word);
@@ -382,15 +369,15 @@ TEST_F(RegistryTest, DamagedHiveIsSetAsideReportedAndReplacedByAnEmptyOne) {
              d[8] = 2;
              return d;
          }()},
-        {"key count beyond the file", hiveWithPayload(u32(0x40000000) + oneKeyNoValues)},
-        {"path length beyond the file", hiveWithPayload(u32(1) + u32(0x7fffffff) + QByteArray(6, 'a'))},
+        {"key count beyond the file", HiveFileAround(u32(0x40000000) + oneKeyNoValues)},
+        {"path length beyond the file", HiveFileAround(u32(1) + u32(0x7fffffff) + QByteArray(6, 'a'))},
         {"value data beyond the file",
-         hiveWithPayload(u32(1) + utf16("Software") + u32(1) + utf16("x") + QByteArray(1, '\x05') + u32(1000) + "ab")},
+         HiveFileAround(u32(1) + utf16("Software") + u32(1) + utf16("x") + QByteArray(1, '\x05') + u32(1000) + "ab")},
         {"integer of wrong length",
-         hiveWithPayload(u32(1) + utf16("Software") + u32(1) + utf16("x") + QByteArray(1, '\x01') + u32(2) + "ab")},
+         HiveFileAround(u32(1) + utf16("Software") + u32(1) + utf16("x") + QByteArray(1, '\x01') + u32(2) + "ab")},
         {"unknown value type",
-         hiveWithPayload(u32(1) + utf16("Software") + u32(1) + utf16("x") + QByteArray(1, '\x09') + u32(0))},
-        {"same key twice", hiveWithPayload(u32(2) + oneKeyNoValues + utf16("SOFTWARE") + u32(0))},
+         HiveFileAround(u32(1) + utf16("Software") + u32(1) + utf16("x") + QByteArray(1, '\x09') + u32(0))},
+        {"same key twice", HiveFileAround(u32(2) + oneKeyNoValues + utf16("SOFTWARE") + u32(0))},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -417,6 +404,107 @@ TEST_F(RegistryTest, DamagedHiveIsSetAsideReportedAndReplacedByAnEmptyOne) {
         ASSERT_TRUE(fresh.OpenKeyReadOnly(kSettingsKey));
         EXPECT_EQ(fresh.ReadInteger("Messung"), 0);
         EXPECT_TRUE(Registry::TakeDamageReport().isEmpty());
+    }
+}
+
+// Qt folds an unpaired surrogate differently depending on what stands beside
+// it, so a whole path and its segments folded apart can disagree.
+const QString kLoneSurrogateKey = QString::fromUtf16(u"\xDC00" u"A\\\xDC00");
+
+TEST_F(RegistryTest, KeyWithAnUnpairedSurrogateExistsOnceAndSurvivesASave) {
+    const QString parent = QString::fromUtf16(u"\xDC00" u"A");
+    writePlain(userFile, HiveFileAround(u32(3) + utf16("") + u32(0) + utf16(parent) + u32(0) +
+                                         utf16(kLoneSurrogateKey) + u32(0)));
+    reloadFromDisk();
+    {
+        Registry reg;
+        ASSERT_TRUE(Registry::TakeDamageReport().isEmpty());
+        ASSERT_TRUE(reg.OpenKeyReadOnly(parent));
+        const QStringList listed = reg.GetKeyNames();
+        EXPECT_EQ(listed.size(), 1);
+        for (const QString& name : listed) EXPECT_TRUE(Registry().OpenKeyReadOnly(parent + "\\" + name));
+
+        ASSERT_TRUE(reg.OpenKey(kSettingsKey, true));
+        ASSERT_TRUE(reg.WriteInteger("Messung", 1));
+        ASSERT_TRUE(reg.CloseKey()) << reg.LastError().toStdString();
+    }
+    reloadFromDisk();
+    Registry fresh;
+    EXPECT_TRUE(fresh.KeyExists(kSettingsKey));
+    EXPECT_TRUE(fresh.KeyExists(kLoneSurrogateKey));
+    EXPECT_TRUE(Registry::TakeDamageReport().isEmpty());
+    EXPECT_TRUE(damagedCopiesIn(dir.path()).isEmpty());
+}
+
+TEST_F(RegistryTest, NamesWithAnUnpairedSurrogateAreNeverCreated) {
+    Registry reg;
+    EXPECT_FALSE(reg.OpenKey("Software\\" + kLoneSurrogateKey, true));
+    EXPECT_FALSE(reg.KeyExists("Software"));
+    ASSERT_TRUE(reg.OpenKey(kSettingsKey, true));
+    EXPECT_FALSE(reg.WriteInteger(QString::fromUtf16(u"Lang\xD801"), 1));
+    EXPECT_TRUE(reg.GetValueNames().isEmpty());
+    EXPECT_FALSE(reg.CopyKey(kSettingsKey, "Software\\" + kLoneSurrogateKey));
+    const QString paired = QString::fromUtf16(u"Note \xD834\xDD1E");  // a whole pair is a character like any
+    EXPECT_TRUE(reg.WriteString(paired, paired));
+    EXPECT_EQ(reg.ReadString(paired), paired);
+}
+
+QString pathOfDepth(int depth) {
+    QStringList segments;
+    for (int i = 0; i < depth; ++i) segments << QStringLiteral("k");
+    return segments.join('\\');
+}
+
+// One key of thousands of one-letter segments once took seconds and a
+// gigabyte to load: every key above it holds its whole path.
+TEST_F(RegistryTest, KeyPathsAndHiveFilesAreBoundedForWritingAndReading) {
+    {
+        Registry reg;
+        EXPECT_FALSE(reg.OpenKey(pathOfDepth(65), true));
+        ASSERT_TRUE(reg.OpenKey(pathOfDepth(64), true));
+        ASSERT_TRUE(reg.OpenKey(pathOfDepth(60), true));
+        ASSERT_TRUE(reg.WriteInteger("Deep", 1));
+        ASSERT_TRUE(reg.CloseKey());
+        EXPECT_FALSE(reg.CopyKey("k", "Copy\\Deeper"));  // its deepest key would lie 65 keys deep
+        EXPECT_FALSE(reg.KeyExists("Copy"));
+        EXPECT_TRUE(reg.CopyKey("k", "Copy"));
+    }
+    reloadFromDisk();
+    {
+        Registry reg;
+        EXPECT_TRUE(Registry::TakeDamageReport().isEmpty());
+        EXPECT_TRUE(reg.KeyExists(pathOfDepth(64)));
+        EXPECT_TRUE(reg.KeyExists("Copy\\" + pathOfDepth(63)));
+        ASSERT_TRUE(reg.OpenKey("Big", true));
+        ASSERT_TRUE(reg.WriteBinaryData("Blob", QByteArray(16 * 1024 * 1024, 'x')));
+        EXPECT_FALSE(reg.CloseKey());
+        EXPECT_TRUE(reg.LastError().contains("16 MiB")) << reg.LastError().toStdString();
+        ASSERT_TRUE(reg.OpenKey("Big", true));
+        ASSERT_TRUE(reg.DeleteValue("Blob"));
+        EXPECT_TRUE(reg.CloseKey());
+    }
+
+    const QByteArray tooLarge = HiveFileAround(u32(1) + utf16("") + u32(1) + utf16("Blob") + QByteArray(1, '\x05') +
+                                                u32(16 * 1024 * 1024) + QByteArray(16 * 1024 * 1024, 'x'));
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } cases[] = {
+        {"65 keys deep", HiveFileAround(u32(1) + utf16(pathOfDepth(65)) + u32(0))},
+        {"16000 keys deep", HiveFileAround(u32(1) + utf16(pathOfDepth(16000)) + u32(0))},
+        {"implied keys beyond the file's size",
+         HiveFileAround(u32(1) + utf16(QStringList(64, QString(255, 'k')).join('\\')) + u32(0))},
+        {"larger than 16 MiB", tooLarge},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const QString& old : damagedCopiesIn(dir.path())) QFile::remove(dir.filePath(old));
+        writePlain(userFile, c.bytes);
+        reloadFromDisk();
+        Registry reg;
+        EXPECT_FALSE(reg.KeyExists("k"));
+        EXPECT_TRUE(Registry::TakeDamageReport().contains(userFile));
+        EXPECT_EQ(damagedCopiesIn(dir.path()).size(), 1);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <QRectF>
+#include <QTemporaryDir>
 
 #include <atomic>
 #include <cmath>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "platform/date_time.h"
+#include "store/measurement_file.h"
 #include "store/measurement_store.h"
 #include "ui_kit/services/clock.h"
 #include "ui_kit/services/main_window_services.h"
@@ -188,6 +190,9 @@ TEST_F(StoreTest, ValidateHeaderReplacesOutOfRangeFields) {
     auto warnPeak = [](const TDaten& s) { return s.GetWarnPeak(); };
     auto leqDauer = [](const TDaten& s) { return s.GetLEQDauer(); };
     auto peakWerte = [](const TDaten& s) { return s.GetPeakWerte(); };
+    auto leqKWarn = [](const TDaten& s) { return s.GetWarnLeqK(); };
+    auto start = [](const TDaten& s) { return s.GetHeader().theData.start; };
+    auto stop = [](const TDaten& s) { return s.GetHeader().theData.STOP; };
     const Case cases[] = {
         {"WARNPEAK 25", [](TSaveData13& d) { d.WARNPEAK = 25; }, warnPeak, 130},
         {"WARNPEAK 161", [](TSaveData13& d) { d.WARNPEAK = 161; }, warnPeak, 130},
@@ -221,6 +226,15 @@ TEST_F(StoreTest, ValidateHeaderReplacesOutOfRangeFields) {
          [](const TDaten& s) { return s.GetLEQKurzDauer(); }, 10},
         {"DAUERLEQKURZ 1", [](TSaveData13& d) { d.DAUERLEQKURZ = 1; },
          [](const TDaten& s) { return s.GetLEQKurzDauer(); }, 10},
+        {"leqKWarn 151", [](TSaveData13& d) { d.leqKWarn = 151; }, leqKWarn, 95},
+        {"leqKWarn 150", [](TSaveData13& d) { d.leqKWarn = 150; }, leqKWarn, 150},
+        {"leqKWarn 0 (a new store's)", [](TSaveData13& d) { d.leqKWarn = 0; }, leqKWarn, 0},
+        {"start 1899-12-31", [](TSaveData13& d) { d.start = 1.0; }, start, 0.0},
+        {"start 1900-01-01", [](TSaveData13& d) { d.start = 2.0; }, start, 2.0},
+        {"start 2200-01-01", [](TSaveData13& d) { d.start = 109575.0; }, start, 0.0},
+        {"start NaN", [](TSaveData13& d) { d.start = std::nan(""); }, start, 0.0},
+        {"STOP 2199-12-31", [](TSaveData13& d) { d.STOP = 109574.0; }, stop, 109574.0},
+        {"STOP -1e11", [](TSaveData13& d) { d.STOP = -1.0e11; }, stop, 0.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -231,6 +245,29 @@ TEST_F(StoreTest, ValidateHeaderReplacesOutOfRangeFields) {
         s->ValidateHeader();
         EXPECT_EQ(c.get(*s), c.expected);
     }
+}
+
+// A file saved from a damaged header loads "successfully"; the header must be
+// repaired on the way in, or an accessor of the loaded store throws or overflows.
+TEST_F(StoreTest, LoadedHeaderIsRepairedSoNoAccessorThrowsOrOverflows) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("damaged.vtm");
+    {
+        auto damaged = StoreWith([](TsaveItHeader13& h) {
+            h.theData.leqKWarn = 0x80000000u;
+            h.theData.start = -1.0e11;
+            h.theData.STOP = 1.0e11;
+        });
+        ASSERT_TRUE(damaged->SaveToFile(path, QString()));
+    }
+    TDaten loaded;
+    ASSERT_EQ(loaded.LoadFromFile(path, kLoadEverything), kLoadDone);
+    EXPECT_EQ(loaded.GetWarnLeqK(), 95);
+    EXPECT_DOUBLE_EQ(loaded.GetRealWarn(kQuantityLeqK), 95.5);
+    EXPECT_EQ(+loaded.GetHeader().theData.start, 0.0);
+    EXPECT_EQ(+loaded.GetHeader().theData.STOP, 0.0);
+    EXPECT_EQ(loaded.GetDauerInMinuten(), -1);
 }
 
 TEST_F(StoreTest, ValidateHeaderDropsCalibrationsWithoutARealDateOrValue) {
@@ -786,6 +823,10 @@ TEST_F(StoreTest, DurationsInMinutes) {
     EXPECT_EQ(s.GetDauerInMinuten(), -1);
     s.SetStopTime(44999.0);
     EXPECT_EQ(s.GetDauerInMinuten(), -1);
+    // Each date fits after rounding, their difference in signed milliseconds does not.
+    s.SetStartTime(-1.0e11);
+    s.SetStopTime(1.0e11);
+    EXPECT_EQ(s.GetDauerInMinuten(), std::numeric_limits<int32_t>::max());
 
     const struct {
         int32_t leqSeconds;

@@ -167,6 +167,21 @@ TEST_F(PresetFiles, SavingKeepsWhatTheFileHadAndReadsBackTheSame) {
     EXPECT_FALSE(error.isEmpty());
 }
 
+// A save without a byte-order mark in Windows-1252 once read back as UTF-8
+// whenever its bytes happened to be valid UTF-8.
+TEST_F(PresetFiles, SavedTextComesBackAsItWasWritten) {
+    const QString path = dir_.filePath("mojibake.vup");
+    TVTPreset preset = InitDinPreset();
+    preset.InfoD = QString::fromUtf8("\xC3\x83\xC2\xA4");  // "Ã¤", whose Windows-1252 bytes are UTF-8 "ä"
+    preset.InfoE = "plain";
+    preset.lastModDate = 45000.5;
+    ASSERT_TRUE(SavePresetFile(path, preset));
+    EXPECT_TRUE(ReadBytes(path).startsWith("\xEF\xBB\xBF"));
+    const TVTPreset back = Load(path);
+    EXPECT_EQ(back.InfoD, preset.InfoD);
+    EXPECT_EQ(back.InfoE, preset.InfoE);
+}
+
 TEST_F(PresetFiles, FilesNotUnderstoodGiveDefaultsAndStayAsTheyWere) {
     const QByteArray source = ReadBytes(kPresetSources + "/DIN15905-5.ini");
     ASSERT_FALSE(source.isEmpty());
@@ -182,6 +197,9 @@ TEST_F(PresetFiles, FilesNotUnderstoodGiveDefaultsAndStayAsTheyWere) {
         {"damaged.vup", binary},
         {"empty.vup", QByteArray()},
         {"notapreset.vup", "[Something]\nElse=1\n"},
+        // a surrogate without its partner: no text a save could write back
+        {"lonesurrogate-le.vup", QByteArray("\xFF\xFE[\0I\0n\0f\0o\0]\0\n\0" "A\0=\0\x00\xDC", 22)},
+        {"lonesurrogate-be.vup", QByteArray("\xFE\xFF\0[\0I\0n\0f\0o\0]\0\n\0A\0=\xD8\x00", 22)},
     };
     for (const Case& c : cases) {
         const QString path = Write(c.name, c.bytes);

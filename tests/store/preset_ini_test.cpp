@@ -86,7 +86,7 @@ TEST(PresetIni, WritingChangesOnlyTheKeysItWrites) {
     ini->WriteBool("Ende", "EndDirect", true);
     ini->WriteString("Info", "InfoD", "two\r\nlines");
     EXPECT_EQ(ini->ToBytes(),
-              "; kept comment\r\n"
+              "\xEF\xBB\xBF; kept comment\r\n"
               "[Messung 1]\r\n"
               "DAUER=-300\r\n"
               "Odd line\r\n"
@@ -100,13 +100,12 @@ TEST(PresetIni, WritingChangesOnlyTheKeysItWrites) {
               "\r\n"
               "[Info]\r\n"
               "InfoD=two lines\r\n");
-    EXPECT_EQ(PresetIni().ToBytes(), "");
+    EXPECT_EQ(PresetIni().ToBytes(), "\xEF\xBB\xBF");
 }
 
 TEST(PresetIni, EncodingsAreReadAndNoTextIsLostOnWriting) {
     const QString umlauts = QStringLiteral("Gr\u00FC\u00DFe \u20AC");
     const QByteArray cp1252("Gr\xFC\xDF" "e \x80");
-    EXPECT_EQ(EncodeIniText(umlauts), cp1252);
     EXPECT_EQ(DecodeIniText(cp1252), umlauts);
     EXPECT_EQ(DecodeIniText(umlauts.toUtf8()), umlauts);  // edited here, no mark
     EXPECT_EQ(DecodeIniText("\xEF\xBB\xBF" + umlauts.toUtf8()), umlauts);
@@ -119,10 +118,43 @@ TEST(PresetIni, EncodingsAreReadAndNoTextIsLostOnWriting) {
     EXPECT_EQ(DecodeIniText(utf16le), umlauts);
     EXPECT_EQ(DecodeIniText(utf16be), umlauts);
 
-    const QString beyondCp1252 = QStringLiteral("\u0141\u00F3d\u017A \u2264 99");
-    const QByteArray written = EncodeIniText(beyondCp1252);
-    EXPECT_TRUE(written.startsWith("\xEF\xBB\xBF"));
-    EXPECT_EQ(DecodeIniText(written), beyondCp1252);
+    // Whatever is written carries the mark, so text whose Windows-1252 bytes
+    // happen to be valid UTF-8 ("Ã¤") reads back as written.
+    for (const QString& text : {umlauts, QStringLiteral("\u0141\u00F3d\u017A \u2264 99"),
+                                QString::fromUtf8("\xC3\x83\xC2\xA4"), QString()}) {
+        const QByteArray written = EncodeIniText(text);
+        EXPECT_TRUE(written.startsWith("\xEF\xBB\xBF"));
+        EXPECT_EQ(DecodeIniText(written), text);
+    }
+}
+
+TEST(PresetIni, TextInvalidInItsEncodingIsRefusedOrReadAsTheNextCandidate) {
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } refused[] = {
+        {"UTF-16LE, low surrogate alone", QByteArray("\xFF\xFE" "A\0\x00\xDC", 6)},
+        {"UTF-16LE, high surrogate at the end", QByteArray("\xFF\xFE" "A\0\x01\xD8", 6)},
+        {"UTF-16BE, high surrogate before a letter", QByteArray("\xFE\xFF\xD8\x01\0A", 6)},
+        {"UTF-8 with mark, encoded surrogate", QByteArray("\xEF\xBB\xBF\xED\xA0\x80")},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.what);
+        QString error;
+        EXPECT_FALSE(DecodeIniText(c.bytes, &error));
+        EXPECT_FALSE(error.isEmpty());
+    }
+    // Without a mark the next candidate is Windows-1252.
+    EXPECT_EQ(DecodeIniText("\xED\xA0\x80"), QString::fromUtf16(u"\u00ED\u00A0\u20AC"));
+    EXPECT_EQ(DecodeIniText(QByteArray("\xFF\xFE" "A\0\x01\xD8\x00\xDC", 8)), QString::fromUtf16(u"A\U00010400"));
+    // Repeated marks are no text, whatever the encoding, so a save (one mark) reads back the same.
+    for (const QByteArray& marks : {QByteArray("\xFF\xFE\xFF\xFE\xFF\xFE[\0A\0]\0", 12),
+                                    QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF\xEF\xBB\xBF[A]")}) {
+        const std::optional<QString> text = DecodeIniText(marks);
+        ASSERT_TRUE(text);
+        EXPECT_EQ(*text, "[A]");
+        EXPECT_EQ(DecodeIniText(EncodeIniText(*text)), text);
+    }
 }
 
 TEST(PresetIni, BinaryDataIsNotIniText) {
