@@ -14,6 +14,27 @@
 
 namespace platform {
 
+std::optional<QByteArray> ReadFileBounded(const QString& path, qint64 maxBytes, QString* error, bool* tooLarge) {
+    auto fail = [&](const QString& why, bool large) -> std::optional<QByteArray> {
+        if (error) *error = why;
+        if (tooLarge) *tooLarge = large;
+        return std::nullopt;
+    };
+    const QString overBound = QStringLiteral("larger than %1 bytes").arg(maxBytes);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return fail(file.errorString(), false);
+    if (file.size() > maxBytes) return fail(overBound, true);
+    constexpr qint64 kPiece = 64 * 1024;
+    QByteArray bytes;
+    for (;;) {
+        const QByteArray piece = file.read(kPiece);
+        if (file.error() != QFileDevice::NoError) return fail(file.errorString(), false);
+        if (piece.isEmpty()) return bytes;
+        bytes += piece;
+        if (bytes.size() > maxBytes) return fail(overBound, true);
+    }
+}
+
 namespace {
 
 constexpr qint64 kBufferSize = 64 * 1024;

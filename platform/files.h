@@ -20,6 +20,14 @@
 
 namespace platform {
 
+// Reads the whole of path, at most maxBytes: a larger file is refused before
+// anything of it is read, and a file that grows past the bound while it is
+// read (or a device that tells no size) is refused when it gets there. A
+// small file costs a small buffer. On failure *error (when given) says why
+// and *tooLarge (when given) whether the bound was the reason.
+std::optional<QByteArray> ReadFileBounded(const QString& path, qint64 maxBytes, QString* error = nullptr,
+                                          bool* tooLarge = nullptr);
+
 // Writes data as the whole new content of path. On failure the target is
 // untouched, no temporary file is left and *error (when given) says why.
 // An existing target keeps its permission bits; a target without write

@@ -113,23 +113,17 @@ QString WhereText(const QString& what, qint64 pos) {
 // Whole-file reading with the reason when it fails. A file beyond the
 // largest measurement is refused before anything of it is read.
 bool ReadWholeFile(const QString& fn, QByteArray& bytes, QString& why) {
-    QFile file(fn);
-    if (!file.open(QIODevice::ReadOnly)) {
-        why = QStringLiteral("cannot open %1: %2").arg(fn, file.errorString());
+    QString reason;
+    bool tooLarge = false;
+    std::optional<QByteArray> read = platform::ReadFileBounded(fn, kLargestMeasurementFileBytes, &reason, &tooLarge);
+    if (!read) {
+        why = tooLarge ? QStringLiteral("%1 holds more than the %2 bytes of the largest measurement file (48 hours)")
+                             .arg(fn)
+                             .arg(kLargestMeasurementFileBytes)
+                       : QStringLiteral("cannot read %1: %2").arg(fn, reason);
         return false;
     }
-    if (file.size() > kLargestMeasurementFileBytes) {
-        why = QStringLiteral("%1 holds %2 bytes, more than the %3 bytes of the largest measurement file (48 hours)")
-                  .arg(fn)
-                  .arg(file.size())
-                  .arg(kLargestMeasurementFileBytes);
-        return false;
-    }
-    bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        why = QStringLiteral("cannot read %1: %2").arg(fn, file.errorString());
-        return false;
-    }
+    bytes = std::move(*read);
     return true;
 }
 

@@ -44,34 +44,7 @@ QString NotReadableText(const QString& fileName, const QString& reason) {
 }
 
 std::optional<QByteArray> ReadWholeFile(const QString& fileName, QString* error) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
-        return std::nullopt;
-    }
-    if (file.size() > kMaxPresetFileSize) {
-        *error = QStringLiteral("larger than %1 bytes").arg(kMaxPresetFileSize);
-        return std::nullopt;
-    }
-    // What the file holds, in pieces, so a small file costs a small buffer
-    // and a pipe or a device that says nothing of its size stays bounded.
-    constexpr qint64 kPiece = 64 * 1024;
-    QByteArray bytes;
-    for (;;) {
-        const QByteArray piece = file.read(kPiece);
-        if (file.error() != QFileDevice::NoError) {
-            *error = file.errorString();
-            return std::nullopt;
-        }
-        if (piece.isEmpty()) {
-            return bytes;
-        }
-        bytes += piece;
-        if (bytes.size() > kMaxPresetFileSize) {
-            *error = QStringLiteral("larger than %1 bytes").arg(kMaxPresetFileSize);
-            return std::nullopt;
-        }
-    }
+    return platform::ReadFileBounded(fileName, kMaxPresetFileSize, error);
 }
 
 // The file as the program meant it: the name as given when it exists, else
