@@ -23,20 +23,13 @@
 #include "ui_kit/palette.h"
 #include "ui_kit/shared_state.h"
 #include "ui_kit/startup_settings.h"
+#include "ui_kit/gui_test_app.h"
 
 namespace test_support {
 
 using platform::KnownFolder;
 using platform::Registry;
 
-inline QApplication& App() {
-    static int argc = 1;
-    static char name[] = "veltaro_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    return app;
-}
 
 // Runs the event loop until done() holds; false when it did not within the bound.
 inline bool ProcessUntil(const std::function<bool()>& done, int boundMs = 20000) {
@@ -56,7 +49,8 @@ inline bool IsLit(TColor32 pixel) {
 class MainWindowConcurrent : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
+        gui_test::App();
+        QApplication::setQuitOnLastWindowClosed(false);
         ASSERT_TRUE(dir.isValid());
         ASSERT_TRUE(test_support::HideMachineSoundDevices());
         platform::SetKnownFolderOverride(KnownFolder::AppData, dir.filePath("data"));
