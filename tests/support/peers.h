@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include <csignal>
@@ -78,6 +79,10 @@ public:
 private:
     QProcess process_;
 };
+
+// Whether the dbus-daemon peer is installed (`./test --quick` installs no
+// peers; the tests that need it then skip).
+inline bool HaveDbusDaemon() { return !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty(); }
 
 // A dbus-daemon of the test's own, with the session bus's rules.
 class PrivateBus {
