@@ -26,9 +26,9 @@ TTimeChangeWatch::~TTimeChangeWatch() {
 }
 
 bool TTimeChangeWatch::Arm() {
-    itimerspec spec{};
-    spec.it_value.tv_sec = INT32_MAX;  // never expires on its own
-    return timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) == 0;
+    itimerspec farFuture{};
+    farFuture.it_value.tv_sec = INT32_MAX;  // never expires on its own
+    return timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &farFuture, nullptr) == 0;
 }
 
 void TTimeChangeWatch::Fired() {
