@@ -104,7 +104,6 @@ void TVTProMaster::resizeEvent(QResizeEvent* event) {
 
 void TVTProMaster::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    LayoutForm();
     PostMainNotify(kNotifyVuLayout, kLayoutArgument);
 }
 

@@ -14,7 +14,11 @@
 //   event_messages.cpp      the event list
 //   vu_meter_view.cpp       the level meter
 //   shut_down.cpp           close request, power check, destruction
-//   main_form_layout.cpp    the panels of the form
+//   main_form.cpp           the panels, the menus and the colour scheme
+//   main_form_layout.cpp    where the panels go at a size and scale
+//   command_line.cpp        the file named on the command line
+//   time_change_watch.cpp   the system clock being set
+//   power_watch.cpp         the power source changing
 #include <QMainWindow>
 #include <QStringList>
 
@@ -23,7 +27,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 #include "main/event_messages.h"
 #include "main/notification_dispatch.h"
@@ -36,8 +39,6 @@ class QMenu;
 class QAction;
 class TPaintBox32;
 class TBlocker;
-class TTimeChangeWatch;
-class TPowerWatch;
 class TVuMeterView;
 class TWasAudio;
 class TVTPresetHandler;
@@ -188,8 +189,6 @@ private:
     std::unique_ptr<TWorkerThreads> workers_;
     std::unique_ptr<TBlocker> hBlocker_;
     std::unique_ptr<TWasAudio> wasAudio_;
-    TTimeChangeWatch* timeWatch_ = nullptr;
-    TPowerWatch* powerWatch_ = nullptr;
     platform::WindowHandle handle_ = 0;
     std::function<void(uintptr_t, intptr_t)> observeNotifications_;
 
@@ -211,22 +210,15 @@ private:
     bool refusedSetupReported_ = false;
     platform::TDateTime zeitSpeicher_ = 0.0;
     QString versionText_;
-    int32_t soloMode_ = 1;
-    int32_t saveFileIndex_ = 1;
-    double cursorTime_ = -1.0;
-    std::array<QString, 4> areaTexts_;
-    std::mutex csBmG_;  // graph bitmap
 
     // Form.
     QWidget* central_ = nullptr;
     TPaintBox32* pbTopBar_ = nullptr;
     TPaintBox32* pbStatus_ = nullptr;
-    QWidget* pLeftFull_ = nullptr;
     TPaintBox32* pbTop_ = nullptr;
     TPaintBox32* pbMitte_ = nullptr;
     TPaintBox32* pbGrafik_ = nullptr;
     TPaintBox32* pbSliderG_ = nullptr;
-    QWidget* pRight_ = nullptr;
     TVuMeterView* vuView_ = nullptr;
     TPaintBox32* pbPeakDisplay_ = nullptr;
     TPaintBox32* pbInfoMessung_ = nullptr;

@@ -18,10 +18,8 @@ constexpr uintptr_t kNotifyStatusLine = 323;
 }  // namespace
 
 void TVTProMaster::RegisterNotifications() {
-    dispatch_.Add(kNotifyInputAssign, [this](int32_t assignment) {
-        ChangeInputAssign(assignment);
-        UpdateVuLayout();
-    });
+    // A changed assignment restarts the input and rebuilds the meter's layout.
+    dispatch_.Add(kNotifyInputAssign, [](int32_t assignment) { ChangeInputAssign(assignment); });
     dispatch_.Add(kNotifyClockTick, [this](int32_t) {
         zeitSpeicher_ = platform::SystemLocalNow();
         if (pbIpInfo_) pbIpInfo_->Invalidate();

@@ -296,58 +296,21 @@ void FinishDeviceRead(TProgramSettings& s, MainWindowFields& fields) {
     inputAssign.store(0);
 }
 
-void ResetSettingValues(TProgramSettings& s, MainWindowFields& f) {
-    const QString noDevice = GetLangText(3);
-    lastProt.clear();
-    s.lineWidth = 2;
-    f.waveInID.store(-1);
-    f.waveOutID.store(-1);
-    s.waveInName.clear();
-    s.waveOutName.clear();
-    f.HighRes.store(true);
+void ResetSettingValues(const std::vector<SettingBinding>& table, MainWindowFields& fields) {
+    // The values the reset names go back to their table defaults.
+    static const QStringList kReset = {
+        "LastProt", "LineWidth", "WaveID", "WaveInName", "WaveOutID", "WaveOutName", "HighRes",
+        "GrundEinstellung", "vuAssign", "AutoStart", "ShowInfo", "IOMode", "ASIOGuid", "ASIOInputID",
+        "ASIOInputIDV", "ASIOOutputID", "Kanal", "KalIOMode", "KalIOID", "KalIOIn", "KalIODev", "KalASIOIn",
+        "KalWasIn", "KalC1", "KalAsioGUID", "KalWasVol", "KorrWasVol", "AllowKorrCalc", "BoldLabel", "AELimit",
+        "AEMode", "wasIn", "wasOut", "SoundEXT", "BlinkMode", "showProgress", "dLeq", "dLeqK", "dPeak", "dLeqP",
+        "Leq", "LEQP", "Label", "Peak", "LEQKurz", "DruckLEQ", "DruckLEQK", "DruckPeak", "DruckGitter"};
+    for (const SettingBinding& b : table)
+        if (kReset.contains(b.name)) b.set(b.defaultValue);
+    // Not a default: 0 makes the next assignment restart the input.
     inputAssign.store(0);
-    s.grundEin = false;
-    f.VUAssign.store(2);
-    s.autoStart = false;
-    s.showInfo = true;
-    f.IOMode.store(0);
-    s.asioGuid.clear();
-    f.AsioGuid = QUuid();
-    f.ASIODeviceName = noDevice;
-    f.WaveDeviceName = noDevice;
-    f.ASIOInputID.store(0);
-    f.ASIOInputIDV.store(0);
-    f.ASIOOutputID.store(0);
-    f.Kanal.store(false);
     wasChannel1.store(false);
-    f.KalIOMode.store(-1);
-    f.KalIOID.store(-1);
-    s.kalIOIn = -1;
-    s.kalIODev.clear();
-    s.kalASIOIn.clear();
-    s.kalWasIn.clear();
-    f.KalC1.store(false);
-    s.kalAsioGuid = kEmptyGuid;
-    f.KalWasVol.store(kNoVolume);
-    s.korrWasVol = kNoVolume;
-    AllowKorrCalc = false;
-    SetBoldLabel(false);
-    s.aeLimit = 0;
-    s.aeMode = 2;
-    wasIn.clear();
-    wasOut.clear();
-    f.isExt.store(true);
-    BlinkMode.store(0);
-    s.showProgress = true;
-    s.dLeq = s.dLeqK = s.dPeak = true;
-    s.dLeqP = false;
-    s.colorLeq = 0x00FF00;
-    s.colorLeqP = 0x008000;
-    s.colorLabel = 0x808080;
-    s.colorPeak = 0xFFFFFF;
-    s.colorLeqK = 0xFF0000;
-    printColorLeq = 0x800000;
-    printColorLeqK = 0x00FF00;
-    printColorPeak = 0x0000FF;
-    printColorGrid = 0x808080;
+    const QString noDevice = GetLangText(3);
+    fields.ASIODeviceName = noDevice;
+    fields.WaveDeviceName = noDevice;
 }

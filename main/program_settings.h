@@ -154,4 +154,4 @@ void FinishDeviceRead(TProgramSettings& s, MainWindowFields& fields);
 
 // The in-memory part of "Reset All Settings": the values it names go back to
 // their defaults; the registry learns of it at the next write.
-void ResetSettingValues(TProgramSettings& s, MainWindowFields& fields);
+void ResetSettingValues(const std::vector<SettingBinding>& table, MainWindowFields& fields);

@@ -1,20 +1,15 @@
 // Creation of the main window and the start sequence that brings the
 // program into its idle state.
-#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QMenuBar>
-#include <QPointer>
+#include <QGuiApplication>
 #include <QScreen>
-#include <QStorageInfo>
 #include <QTimer>
 
 #include "audio/audio_start_stop.h"
-#include "audio/value_reader.h"
-#include "audio/vu_meter_thread.h"
 #include "audio/wasapi_devices.h"
 #include "main/command_line.h"
 #include "main/main_window.h"
@@ -23,14 +18,13 @@
 #include "main/vu_meter_view.h"
 #include "platform/known_folders.h"
 #include "platform/registry.h"
+#include "platform/user_dialogs.h"
 #include "store/measurement_file.h"
 #include "store/measurement_store.h"
-#include "store/measuring_preset.h"
 #include "store/password_encryption.h"
 #include "store/preset_handler.h"
 #include "ui_kit/info_window.h"
 #include "ui_kit/level_bars.h"
-#include "platform/user_dialogs.h"
 #include "ui_kit/message_box.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/palette.h"
@@ -87,9 +81,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
     setFont(QFont(QStringLiteral("VERDANA")));
     SetUiScale(LogicalDpiOf(this));
     uiFontName = QStringLiteral("VERDANA");
-    areaTexts_.fill(NoValueText());
 
-    soloMode_ = 1;
     mainReady.store(true);
     canSetForeGround_ = false;
 
@@ -100,8 +92,8 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
     });
     mainWnd.store(handle_);
     RegisterNotifications();
-    timeWatch_ = new TTimeChangeWatch([this] { TimeChanged(); }, this);
-    powerWatch_ = new TPowerWatch([this] { CheckPowerStatus(); }, this);
+    new TTimeChangeWatch([this] { TimeChanged(); }, this);
+    new TPowerWatch([this] { CheckPowerStatus(); }, this);
 
     fields_.statusMessung.store(0);
     CreateAudioSyncObjects();
@@ -112,7 +104,6 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
 
     if (!RunCipherSelfTest()) return;
 
-    cursorTime_ = -1.0;
     fields_.AnzeigeDaten.store(new TDaten());
     leaving_ = false;
     fields_.WaveDeviceName.clear();
@@ -173,7 +164,6 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
                        .arg((version >> 16) & 0xFFFF)
                        .arg(version & 0xFFFF);
     messungLaeuft_.store(false);
-    saveFileIndex_ = 1;
     ResetVuPeakLatch();
 
     if (QWidget* splash = options.splash) {
@@ -303,7 +293,6 @@ void TVTProMaster::ApplyWindowPlacement() {
     setGeometry(r);
     if (settings_.showCmd == 3) setWindowState(windowState() | Qt::WindowMaximized);
     ApplyFullSizeMode(this, settings_.isMaxi);
-    menuBar()->setVisible(settings_.showMenu);
 }
 
 QString TVTProMaster::GetMyProgDir() const {

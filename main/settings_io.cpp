@@ -60,13 +60,13 @@ bool TVTProMaster::SaveSettingsOnExit() {
     const QRect normal = normalGeometry();
     if (normal.isValid()) settings_.normalRect = normal;
     settings_.showCmd = isMaximized() ? 3 : 1;
-    settings_.isMaxi = windowFlags().testFlag(Qt::FramelessWindowHint);
+    settings_.isMaxi = IsFullSize(this);
     return WriteSettingsGroup(settingsTable_, SettingWriter::AtExit);
 }
 
 void TVTProMaster::ResetAllSettings() {
     const QString question = GetLangText(853) + QStringLiteral("\r\n\r\n") + GetLangText(854);
     if (AskMessage(question, 0, 852, 1122, 0, 403) != platform::kMessageLeft) return;
-    ResetSettingValues(settings_, fields_);
+    ResetSettingValues(settingsTable_, fields_);
     if (TDaten* store = defaultDaten.load()) store->InitValues();
 }

@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <mutex>
+#include <utility>
 
 #include "audio/calculation_thread.h"
 #include "audio/clock_thread.h"
@@ -25,6 +26,34 @@ int32_t LeqBlocksOf(int32_t seconds, bool wholeMeasurementAllowed) {
     return static_cast<int32_t>(blocks);
 }
 
+namespace {
+
+// The owner's half of a thread that does not free itself: told to end and
+// waited for before its object goes.
+template <class T>
+void StopOwned(std::unique_ptr<T>& thread) {
+    if (!thread) return;
+    thread->Stop();
+    thread.reset();
+}
+
+template <class T, class... Args>
+void StartOwned(std::unique_ptr<T>& thread, int32_t failureCode, Args&&... args) {
+    StopOwned(thread);
+    thread = std::make_unique<T>(std::forward<Args>(args)...);
+    thread->SetFailureCode(failureCode);
+    thread->Start();
+}
+
+// The reader's short-term Leq and its filled blocks; 0 without a reader.
+void ReadLeqK(double& leqK, int32_t& blocks) {
+    leqK = 0.0;
+    blocks = 0;
+    if (const TWertCreate* reader = wertCreate.load()) reader->GetLeqk(leqK, blocks);
+}
+
+}  // namespace
+
 TWorkerThreads::TWorkerThreads(std::function<double()> getRLZ) : getRLZ_(std::move(getRLZ)) {}
 
 TWorkerThreads::~TWorkerThreads() {
@@ -33,18 +62,9 @@ TWorkerThreads::~TWorkerThreads() {
     StopVuThread();
 }
 
-void TWorkerThreads::StartVuThread() {
-    StopVuThread();
-    vu_ = std::make_unique<TVuThread>(getRLZ_);
-    vu_->SetFailureCode(kThreadFailureVuMeter);
-    vu_->Start();
-}
+void TWorkerThreads::StartVuThread() { StartOwned(vu_, kThreadFailureVuMeter, getRLZ_); }
 
-void TWorkerThreads::StopVuThread() {
-    if (!vu_) return;
-    vu_->Stop();
-    vu_.reset();
-}
+void TWorkerThreads::StopVuThread() { StopOwned(vu_); }
 
 void TWorkerThreads::StartCalcer() {
     StopCalcer();
@@ -68,18 +88,9 @@ void TWorkerThreads::StopCalcer() {
     delete wertCreate.exchange(nullptr);
 }
 
-void TWorkerThreads::StartClockThread() {
-    StopClockThread();
-    clock_ = std::make_unique<TUpdateTime>();
-    clock_->SetFailureCode(kThreadFailureClock);
-    clock_->Start();
-}
+void TWorkerThreads::StartClockThread() { StartOwned(clock_, kThreadFailureClock); }
 
-void TWorkerThreads::StopClockThread() {
-    if (!clock_) return;
-    clock_->Stop();
-    clock_.reset();
-}
+void TWorkerThreads::StopClockThread() { StopOwned(clock_); }
 
 void TWorkerThreads::FetchLeq120() {
     std::lock_guard guard(startStop_);
@@ -95,10 +106,9 @@ void TWorkerThreads::FetchLeqFull() {
 
 void TWorkerThreads::FetchLeqK() {
     std::lock_guard guard(startStop_);
-    const TWertCreate* reader = wertCreate.load();
-    double leqK = 0.0;
-    int32_t blocks = 0;
-    if (reader != nullptr) reader->GetLeqk(leqK, blocks);
+    double leqK;
+    int32_t blocks;
+    ReadLeqK(leqK, blocks);
     dispLeqK.store(leqK);
     dispLeqKSeconds.store(static_cast<int32_t>(blocks * 0.125));
 }
@@ -118,9 +128,9 @@ void TWorkerThreads::FetchLeqAndCheck() {
 
 void TWorkerThreads::FetchLeqKAndCheck() {
     std::lock_guard guard(startStop_);
-    double leqK = 0.0;
-    int32_t blocks = 0;
-    if (const TWertCreate* reader = wertCreate.load()) reader->GetLeqk(leqK, blocks);
+    double leqK;
+    int32_t blocks;
+    ReadLeqK(leqK, blocks);
     checkLeqK.store(leqK);
 }
 

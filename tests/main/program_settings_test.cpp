@@ -198,7 +198,7 @@ TEST_F(ProgramSettingsTest, ResetPutsTheNamedValuesBackAndLeavesTheOthers) {
     fields.IOMode.store(2);
     fields.KalWasVol.store(12);
     wasIn = "endpoint";
-    ResetSettingValues(settings, fields);
+    ResetSettingValues(table, fields);
     EXPECT_EQ(settings.lineWidth, 2);
     EXPECT_EQ(fields.IOMode.load(), 0);
     EXPECT_EQ(fields.KalWasVol.load(), 65551);
