@@ -32,6 +32,10 @@ public:
         WriteUnanswered("password prompt", "cancelled", request.name);
         return PasswordAnswer{kPasswordCancel, QString()};
     }
+    SaveFileAnswer AskSaveFile(const SaveFileRequest& request) override {
+        WriteUnanswered("save-file prompt", "cancelled", request.title);
+        return SaveFileAnswer{};
+    }
 };
 
 UnattendedDialogs unattended;
@@ -69,6 +73,16 @@ void ScriptedDialogs::ScriptPasswordCancel() {
     passwordAnswers_.push_back(PasswordAnswer{kPasswordCancel, QString()});
 }
 
+void ScriptedDialogs::ScriptSaveFile(const QString& path) {
+    std::lock_guard<std::mutex> guard(lock_);
+    saveFileAnswers_.push_back(SaveFileAnswer{true, path});
+}
+
+void ScriptedDialogs::ScriptSaveFileCancel() {
+    std::lock_guard<std::mutex> guard(lock_);
+    saveFileAnswers_.push_back(SaveFileAnswer{});
+}
+
 int ScriptedDialogs::ShowMessage(const MessageRequest& request) {
     std::lock_guard<std::mutex> guard(lock_);
     messages_.push_back(request);
@@ -98,6 +112,18 @@ PasswordAnswer ScriptedDialogs::AskPassword(const PasswordRequest& request) {
     return answer;
 }
 
+SaveFileAnswer ScriptedDialogs::AskSaveFile(const SaveFileRequest& request) {
+    std::lock_guard<std::mutex> guard(lock_);
+    saveFiles_.push_back(request);
+    if (saveFileAnswers_.empty()) {
+        ++unscripted_;
+        return SaveFileAnswer{};
+    }
+    SaveFileAnswer answer = saveFileAnswers_.front();
+    saveFileAnswers_.pop_front();
+    return answer;
+}
+
 std::vector<MessageRequest> ScriptedDialogs::messages() const {
     std::lock_guard<std::mutex> guard(lock_);
     return messages_;
@@ -113,6 +139,11 @@ std::vector<PasswordRequest> ScriptedDialogs::passwordRequests() const {
     return passwords_;
 }
 
+std::vector<SaveFileRequest> ScriptedDialogs::saveFileRequests() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return saveFiles_;
+}
+
 int ScriptedDialogs::unscriptedCount() const {
     std::lock_guard<std::mutex> guard(lock_);
     return unscripted_;
@@ -120,7 +151,7 @@ int ScriptedDialogs::unscriptedCount() const {
 
 int ScriptedDialogs::pendingCount() const {
     std::lock_guard<std::mutex> guard(lock_);
-    return static_cast<int>(messageAnswers_.size() + passwordAnswers_.size());
+    return static_cast<int>(messageAnswers_.size() + passwordAnswers_.size() + saveFileAnswers_.size());
 }
 
 }  // namespace platform

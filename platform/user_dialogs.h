@@ -1,6 +1,6 @@
 #pragma once
-// The program's three ways of asking the user: its own modal message box, the
-// non-modal information popup and the password prompt. Code deep inside file
+// The program's ways of asking the user: its own modal message box, the
+// non-modal information popup, the password prompt and the save-file prompt. Code deep inside file
 // loading or device handling reaches them through this service, so the GUI
 // can implement it with real windows while tests script the answers and never
 // block on a modal window.
@@ -72,6 +72,25 @@ struct PasswordRequest {
     QWidget* owner = nullptr;
 };
 
+// The save-file prompt: which file a measurement or a rebuilt report is
+// written to. The filter is "Caption|*.ext" as the program writes it.
+struct SaveFileRequest {
+    QString title;
+    QString filter;
+    QString defaultExtension;  // without the dot; added when the chosen name has none
+    QString startFolder;
+    QString fileName;          // pre-filled name; may be empty
+    bool overwritePrompt = false;
+    QWidget* owner = nullptr;
+};
+
+struct SaveFileAnswer {
+    bool confirmed = false;
+    QString path;  // the full path chosen; empty when cancelled
+
+    bool ok() const { return confirmed; }
+};
+
 struct PasswordAnswer {
     int modalResult = kPasswordCancel;  // kPasswordOk or kPasswordCancel
     QString password;                   // the text as typed; empty on Cancel
@@ -92,6 +111,9 @@ public:
 
     // Asks for one password modally.
     virtual PasswordAnswer AskPassword(const PasswordRequest& request) = 0;
+
+    // Asks for the name of a file to write, modally.
+    virtual SaveFileAnswer AskSaveFile(const SaveFileRequest& request) = 0;
 };
 
 // The registered implementation. Before the GUI registered one (and after
@@ -115,14 +137,19 @@ public:
     void ScriptPassword(const QString& password);
     // Queues a cancelled prompt.
     void ScriptPasswordCancel();
+    // Queues the next save-file prompt's answer: this path, or cancelled.
+    void ScriptSaveFile(const QString& path);
+    void ScriptSaveFileCancel();
 
     int ShowMessage(const MessageRequest& request) override;
     void ShowInfo(const InfoRequest& request) override;
     PasswordAnswer AskPassword(const PasswordRequest& request) override;
+    SaveFileAnswer AskSaveFile(const SaveFileRequest& request) override;
 
     std::vector<MessageRequest> messages() const;
     std::vector<InfoRequest> infos() const;
     std::vector<PasswordRequest> passwordRequests() const;
+    std::vector<SaveFileRequest> saveFileRequests() const;
 
     // Requests that found no scripted answer (message boxes and prompts).
     int unscriptedCount() const;
@@ -133,9 +160,11 @@ private:
     mutable std::mutex lock_;
     std::deque<int> messageAnswers_;
     std::deque<PasswordAnswer> passwordAnswers_;
+    std::deque<SaveFileAnswer> saveFileAnswers_;
     std::vector<MessageRequest> messages_;
     std::vector<InfoRequest> infos_;
     std::vector<PasswordRequest> passwords_;
+    std::vector<SaveFileRequest> saveFiles_;
     int unscripted_ = 0;
 };
 

@@ -1,6 +1,8 @@
 #include "ui_kit/gui_dialogs.h"
 
 #include <QCoreApplication>
+#include <QFileDialog>
+#include <QStringList>
 #include <QMetaObject>
 #include <QThread>
 
@@ -71,3 +73,33 @@ platform::PasswordAnswer GuiDialogs::AskPassword(const platform::PasswordRequest
 }
 
 void GuiDialogs::SetPasswordPrompt(PasswordPrompt prompt) { prompt_ = std::move(prompt); }
+
+namespace {
+
+// "Caption|*.ext|Other|*.o" as the program writes filters, in Qt's
+// "Caption (*.ext);;Other (*.o)" form.
+QString QtNameFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')));
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+}  // namespace
+
+platform::SaveFileAnswer GuiDialogs::AskSaveFile(const platform::SaveFileRequest& request) {
+    if (!OnGuiThread()) {
+        Refuse("save-file prompt outside the GUI thread", "cancelled", request.title);
+        return platform::SaveFileAnswer{};
+    }
+    QFileDialog dialog(request.owner, request.title, request.startFolder, QtNameFilter(request.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(request.defaultExtension);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+    if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return platform::SaveFileAnswer{};
+    return platform::SaveFileAnswer{true, dialog.selectedFiles().constFirst()};
+}

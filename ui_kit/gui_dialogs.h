@@ -21,6 +21,7 @@ public:
     int ShowMessage(const platform::MessageRequest& request) override;
     void ShowInfo(const platform::InfoRequest& request) override;
     platform::PasswordAnswer AskPassword(const platform::PasswordRequest& request) override;
+    platform::SaveFileAnswer AskSaveFile(const platform::SaveFileRequest& request) override;
 
     // GUI thread. An empty prompt removes it.
     void SetPasswordPrompt(PasswordPrompt prompt);

@@ -88,7 +88,8 @@ inline QByteArray ReadFile(const QString& path) {
 }
 
 // Every message box is closed (no reset, no retry, no save of a converted
-// file) and every password prompt answers kPassword.
+// file), every password prompt answers kPassword and every save-file
+// prompt is cancelled.
 class FixedAnswers : public platform::UserDialogs {
 public:
     int ShowMessage(const platform::MessageRequest&) override { return platform::kMessageClosed; }
@@ -96,6 +97,7 @@ public:
     platform::PasswordAnswer AskPassword(const platform::PasswordRequest&) override {
         return platform::PasswordAnswer{platform::kPasswordOk, kPassword};
     }
+    platform::SaveFileAnswer AskSaveFile(const platform::SaveFileRequest&) override { return {}; }
 };
 
 inline void UseFixedAnswers() {
