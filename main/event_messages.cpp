@@ -1,6 +1,6 @@
 #include "main/event_messages.h"
 
-#include <QDateTime>
+#include "ui_kit/text_helpers.h"
 
 void TEventList::Add(platform::TDateTime at, const QString& text) {
     lines_.prepend(EventTimeText(at) + QStringLiteral(": ") + text);
@@ -8,5 +8,5 @@ void TEventList::Add(platform::TDateTime at, const QString& text) {
 
 QString EventTimeText(platform::TDateTime local) {
     // The value is a wall time already; reading it in UTC keeps its fields.
-    return platform::ToQDateTime(local).time().toString(QStringLiteral("HH:mm:ss"));
+    return TimeText(local);
 }

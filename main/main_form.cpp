@@ -68,6 +68,7 @@ void TVTProMaster::BuildMenus() {
     settingsMenu_ = menuBar()->addMenu(GetLangText(209));
     resetSettingsAction_ = settingsMenu_->addAction(GetLangText(852));
     connect(resetSettingsAction_, &QAction::triggered, this, [this] { ResetAllSettings(); });
+    BuildMeasureMenu();
 }
 
 TPaintBox32* TVTProMaster::pbVU() const { return vuView_; }

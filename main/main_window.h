@@ -19,11 +19,17 @@
 //   command_line.cpp        the file named on the command line
 //   time_change_watch.cpp   the system clock being set
 //   power_watch.cpp         the power source changing
+//   measurement_start.cpp   the ways into a measurement and its preparation
+//   measurement_storing.cpp values and blocks stored while it runs
+//   measurement_stop.cpp    the stop, the saves and the finish
+//   limit_events.cpp        limit states, over-limit latches and maxima
+//   crash_markers.cpp       the registry markers of an unfinished measurement
 #include <QMainWindow>
 #include <QStringList>
 
 #include <functional>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -32,8 +38,12 @@
 #include "main/notification_dispatch.h"
 #include "main/program_settings.h"
 #include "main/worker_threads.h"
+#include "platform/date_time.h"
+#include "platform/keep_awake.h"
 #include "platform/window_messages.h"
+#include "store/measurement_records.h"
 #include "ui_kit/services/main_window_services.h"
+#include "ui_kit/services/report_services.h"
 
 class QMenu;
 class QAction;
@@ -43,6 +53,8 @@ class TVuMeterView;
 class TWasAudio;
 class TVTPresetHandler;
 class TDaten;
+class TEndOfMeasurement;
+class THinweise;
 
 // What the program was started with.
 struct StartOptions {
@@ -152,6 +164,50 @@ public:
     TVuMeterView* VuMeter() const { return vuView_; }
     TPaintBox32* pbVU() const;
 
+    // --- The measurement run ---
+    // The ways in: the menu's start (with the level check), the DIN start,
+    // the start without the level check, and the automatic start.
+    void aMessungStartenExecute();
+    void StartDinMessung();
+    void aFreeStartExecute();
+    void AutoStartMessung();
+    bool IsLevelHighEnough();
+    void StartMessung();
+    // 0 when the default store got a save name, 1 when the user cancelled.
+    int32_t ChooseSaveName();
+    bool TryingToStart() const { return tryToStart_; }
+    // Stop modes: 1 the user (asks), 2 session end or audio failure (asks
+    // nothing, writes the emergency copy too), 3 the planned end.
+    void aStopMessungExecute() { StopMessung(1); }
+    void StopMessung(int32_t mode);
+    void AudioFailureStop();
+    void FinishFromEndDialog(int32_t mode);
+    bool EndDialogOpen() const { return hEOM_ != nullptr; }
+    void ShowHintsEditor(int32_t position);
+    void EndHinweise(bool save);
+    // While running: codes 47, 49 and 258.
+    void StoreNewValues(int32_t id);
+    void BlockClosed(int32_t blockNumber);
+    void PeriodicBackup();
+    void ShowNextPeriod();
+    void WriteBlockProtocol(int32_t index);
+    // Limit states and maxima (codes 46, 48, 55, 56, 57).
+    void PeakState(int32_t state);
+    void LeqState(int32_t state);
+    void LeqKState(int32_t state);
+    void TakeMaxPeak();
+    void TakeMaxLeq();
+    // The first monitored energy-averaged quantity whose limit its
+    // calculator offset cannot reach, or -1.
+    int32_t FindLimitAboveHeadroom();
+    // What the run shows: the protocol lines of the information area and the
+    // status-line slots (0 state, 2 file).
+    const QStringList& MemoLines() const { return memoLines_; }
+    QString StatusSlot(int32_t slot) const;
+    QString MeasurementFileName() const { return measurementFile_; }
+    int32_t StatusInfo() const { return statusInfo_; }
+    bool KeepsAwake() const { return keepAwake_.SleepBlocked() || keepAwake_.ScreenBlocked(); }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -172,6 +228,7 @@ private:
     void BuildForm();
     void BuildMenus();
     void RegisterNotifications();
+    void RegisterRunNotifications();
     void ApplyWindowPlacement();
     // shut_down.cpp
     bool FormCloseQuery();
@@ -179,6 +236,47 @@ private:
     void SaveDefaultStore(TDaten& store);
     // main_form.cpp
     void LayoutForm();
+
+    // measurement_start.cpp
+    void ApplyPresetToDefaultStore();
+    void StartPrepared(platform::TDateTime calTime);
+    void InitMessungDaten(const QString& name);
+    void SetMessungLaeuft(const QString& fileName, platform::TDateTime startTime);
+    void EnsureLevelDisplays();
+    void ShowHeadroomError(int32_t quantity);
+    void ResetLimitStates();
+    void HideTrayIcon();
+    void CloseProtocolWindow();
+    void SetStatusInfo(int32_t slot, const QString& text);
+    void BuildMeasureMenu();
+    // The menus of the idle or the running program.
+    void SetIdleMenus(bool idle);
+    QString FallbackSaveName() const;
+    // measurement_storing.cpp
+    // False when the record has left the value reader's ring.
+    bool StoreSaveRecord(int32_t id);
+    void StoreDisplayRecord(int32_t id);
+    void StoreRecordsUpTo(int32_t id);
+    int32_t NewestRecordId() const;
+    void StoreBlock();
+    void ShowBlockStatus(int32_t index);
+    int32_t TakeNewClips(int32_t& latch);
+    // measurement_stop.cpp
+    void aufzeichnungStoppenExecute();
+    void AddStopTimeLine();
+    // Each save answers whether a copy of the measurement reached a file.
+    bool SaveAtStop();
+    bool SaveMeasurement(const QString& fileName, const QString& password);
+    bool SaveWithNewName();
+    bool SaveNotstopFile(bool alsoOwnName);
+    void ShowEndDialog(int32_t mode, bool savedAtStop);
+    void FinishMessung(int32_t mode, const QString& password, bool savedAtStop);
+    void ResetStatusMessung();
+    // limit_events.cpp
+    void LeqEvent(int32_t type);
+    void LeqKEvent(int32_t type);
+    void PeakEvent(bool over);
+    void AddTimeServerStamp();
 
     MainWindowFields fields_;
     TProgramSettings settings_;
@@ -230,4 +328,39 @@ private:
     QMenu* settingsMenu_ = nullptr;
     QAction* exitAction_ = nullptr;
     QAction* resetSettingsAction_ = nullptr;
+
+    // The measurement run.
+    QMenu* measureMenu_ = nullptr;
+    QAction* startAction_ = nullptr;
+    QAction* dinStartAction_ = nullptr;
+    QAction* freeStartAction_ = nullptr;
+    QAction* stopAction_ = nullptr;
+    bool tryToStart_ = false;
+    int32_t statusInfo_ = 0;
+    int32_t lastStoredValue_ = -1;
+    int32_t inputAssignLatch_ = 1;
+    int32_t lastLeqBarVal_ = -1;
+    int32_t paintCount_ = 0;
+    int32_t oldEWFull_ = 0;
+    int32_t oldEW10_ = 0;
+    int32_t startLineIndex_ = 0;
+    int32_t werteClipLatch_ = 0;
+    int32_t blockClipLatch_ = 0;
+    bool backupFailureReported_ = false;
+    bool savedAtStop_ = false;  // the stop's save wrote a copy (kept while the end dialog is open)
+    QString measurementFile_;
+    QStringList memoLines_;
+    std::array<QString, 3> statusSlots_;
+    std::unique_ptr<TEndOfMeasurement> hEOM_;
+    std::unique_ptr<THinweise> hintsEditor_;
+    platform::KeepAwake keepAwake_;
+    // Limit states: -1 none yet, 0 normal, 1 warning, 2 over the limit.
+    int32_t statusLeq_ = -1;
+    int32_t statusLeqK_ = -1;
+    int32_t statusPeak_ = -1;
+    bool isOverLeq_ = false;
+    bool isOverLeqK_ = false;
+    bool isOverPeak_ = false;
+    double maxPeak_ = 0.0;
+    platform::TDateTime maxPeakTime_ = 0.0;
 };

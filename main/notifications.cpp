@@ -56,6 +56,28 @@ void TVTProMaster::RegisterNotifications() {
     dispatch_.Add(kNotifyStatusLine, [this](int32_t) {
         if (pbStatus_) pbStatus_->Invalidate();
     });
+    RegisterRunNotifications();
+}
+
+// The measurement run: storing, stopping, the end dialog and the limit states.
+void TVTProMaster::RegisterRunNotifications() {
+    dispatch_.Add(kNotifyNewSaveRecord, [this](int32_t id) { StoreNewValues(id); });
+    dispatch_.Add(kNotifyPeriodicBackup, [this](int32_t) { PeriodicBackup(); });
+    dispatch_.Add(kNotifyBlockClosed, [this](int32_t block) { BlockClosed(block); });
+    dispatch_.Add(kNotifyBlockProtocol, [this](int32_t index) { WriteBlockProtocol(index); });
+    dispatch_.Add(kNotifyPlannedDurationReached, [this](int32_t mode) {
+        if (GetMessungLaeuft()) StopMessung(mode);
+    });
+    dispatch_.Add(kNotifyAudioFailure, [this](int32_t) { AudioFailureStop(); });
+    dispatch_.Add(kNotifyHintsCancel, [this](int32_t) { EndHinweise(false); });
+    dispatch_.Add(kNotifyHintsSave, [this](int32_t) { EndHinweise(true); });
+    dispatch_.Add(kNotifyShowHints, [this](int32_t position) { ShowHintsEditor(position); });
+    dispatch_.Add(kNotifyEndDialogDone, [this](int32_t) { FinishFromEndDialog(1); });
+    dispatch_.Add(kNotifyNewPeakMax, [this](int32_t) { TakeMaxPeak(); });
+    dispatch_.Add(kNotifyNewLeqMax, [this](int32_t) { TakeMaxLeq(); });
+    dispatch_.Add(kNotifyPeakState, [this](int32_t state) { PeakState(state); });
+    dispatch_.Add(kNotifyLeqKState, [this](int32_t state) { LeqKState(state); });
+    dispatch_.Add(kNotifyLeqState, [this](int32_t state) { LeqState(state); });
 }
 
 void TVTProMaster::WMMainNotify(uintptr_t code, intptr_t argument) {

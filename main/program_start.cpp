@@ -195,6 +195,8 @@ void TVTProMaster::InitAfterCreate() {
         if (!PresetToLoad.isEmpty() && QFileInfo(PresetToLoad).isFile()) PostMainNotify(kNotifyPresetFileNamed, 0);
     }
     PostMainNotify(kNotifyArtNetSetup, kArtNetBlackoutSetup);
+    // The automatic start runs once the window is complete.
+    if (settings_.autoStart) QTimer::singleShot(0, this, [this] { AutoStartMessung(); });
 }
 
 // The previous version's settings are offered once: only while the current

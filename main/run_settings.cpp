@@ -180,4 +180,7 @@ void TVTProMaster::ApplyLanguage(int32_t lang, bool force) {
     if (fileMenu_) fileMenu_->setTitle(GetLangText(384));
     if (exitAction_) exitAction_->setText(GetLangText(208));
     if (resetSettingsAction_) resetSettingsAction_->setText(GetLangText(852));
+    if (measureMenu_) measureMenu_->setTitle(GetLangText(224));
+    if (startAction_) startAction_->setText(GetLangText(225));
+    if (stopAction_) stopAction_->setText(GetLangText(227));
 }

@@ -18,7 +18,7 @@ constexpr int kCallTimeoutMs = 5000;
 
 bool ShutdownInhibitorAvailable() { return SystemBusHasService(kLogindService); }
 
-bool ShutdownInhibitor::Take(const QString& who, const QString& why, QString* error) {
+bool LogindInhibitor::Take(const QString& who, const QString& why, QString* error) {
     const QDBusConnection bus = SystemBus();
     if (!bus.isConnected()) {
         if (error) *error = QStringLiteral("no system bus");
@@ -27,7 +27,7 @@ bool ShutdownInhibitor::Take(const QString& who, const QString& why, QString* er
     QDBusMessage call = QDBusMessage::createMethodCall(kLogindService, QStringLiteral("/org/freedesktop/login1"),
                                                        QStringLiteral("org.freedesktop.login1.Manager"),
                                                        QStringLiteral("Inhibit"));
-    call << QStringLiteral("shutdown") << who << why << QStringLiteral("block");
+    call << what_ << who << why << QStringLiteral("block");
     const QDBusMessage reply = bus.call(call, QDBus::Block, kCallTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
         if (error) *error = reply.errorMessage().isEmpty() ? QStringLiteral("no answer from logind") : reply.errorMessage();
@@ -45,7 +45,7 @@ bool ShutdownInhibitor::Take(const QString& who, const QString& why, QString* er
     return true;
 }
 
-bool ShutdownInhibitor::Release() {
+bool LogindInhibitor::Release() {
     if (fd_ < 0) return false;
     close(fd_);
     fd_ = -1;

@@ -1,8 +1,9 @@
 #pragma once
-// Blocking the system's shut-down while something must not be cut short:
-// a logind "shutdown" inhibitor in "block" mode, taken over the system bus
-// (platform/system_bus.h). logind keeps the block as long as the descriptor
-// it hands out stays open. GUI thread only: the calls block briefly.
+// Blocking what must not cut a measurement short: logind inhibitors in
+// "block" mode, taken over the system bus (platform/system_bus.h), for the
+// shut-down ("shutdown") or for idle sleep ("idle:sleep"). logind keeps a
+// block as long as the descriptor it hands out stays open. GUI thread only:
+// the calls block briefly.
 #include <QString>
 
 namespace platform {
@@ -10,13 +11,14 @@ namespace platform {
 // True when logind is on the system bus.
 bool ShutdownInhibitorAvailable();
 
-// A held inhibitor; closing the descriptor lifts the block.
-class ShutdownInhibitor {
+// A held inhibitor of what logind calls what ("shutdown", "idle:sleep");
+// closing the descriptor lifts the block.
+class LogindInhibitor {
 public:
-    ShutdownInhibitor() = default;
-    ~ShutdownInhibitor() { Release(); }
-    ShutdownInhibitor(const ShutdownInhibitor&) = delete;
-    ShutdownInhibitor& operator=(const ShutdownInhibitor&) = delete;
+    explicit LogindInhibitor(QString what) : what_(std::move(what)) {}
+    ~LogindInhibitor() { Release(); }
+    LogindInhibitor(const LogindInhibitor&) = delete;
+    LogindInhibitor& operator=(const LogindInhibitor&) = delete;
 
     // Asks logind for a new block in the name of who, for the reason why; a
     // block held before is lifted once the new one is in place. False (and
@@ -28,6 +30,7 @@ public:
     bool Held() const { return fd_ >= 0; }
 
 private:
+    QString what_;
     int fd_ = -1;
 };
 

@@ -81,6 +81,7 @@ bool TDaten::InitMessung(const QString& folder) {
         platform::WriteGuard guard(DataSync);
         ClearContentLocked();
         BUP = folder;
+        readOnlyMarked_.clear();  // a new run owns no mark of an earlier one
         blockSaveID = werteSaveID = datenSaveId = 1;
         lastSavedBlock[0] = lastSavedBlock[1] = -1;
         blockBytesSaved[0] = blockBytesSaved[1] = 0;
@@ -110,6 +111,7 @@ bool TDaten::InitMessung(const QString& folder) {
 
 bool TDaten::SecSave(bool saveBlock) {
     if (BUP.isEmpty()) {
+        backupFailed.store(true);
         return false;
     }
     bool wrote = false;
@@ -119,6 +121,7 @@ bool TDaten::SecSave(bool saveBlock) {
         ok = BackupBlocks() && ok;
     }
     ok = BackupHeader(wrote) && ok;
+    backupFailed.store(!ok);
     return wrote && ok;
 }
 

@@ -449,11 +449,12 @@ bool TDaten::SaveToFile(const QString& fn, const QString& pw) {
         return false;
     }
 
-    // The measurement's own file may carry the read-only mark of its end;
-    // only its own new content may lift it. Any other read-only file stays
+    // The measurement's own file may carry the read-only mark this store set
+    // at its end; only its own new content may lift it. Any other read-only
+    // file (a finished measurement that happens to have the same name) stays
     // protected and the write is refused.
     mode_t oldMode = 0;
-    const bool liftMark = SameFile(fn, GetSaveName()) && IsReadOnlyFile(fn, oldMode);
+    const bool liftMark = SameFile(fn, ReadOnlyMarkedFile()) && IsReadOnlyFile(fn, oldMode);
     if (liftMark) {
         SetFileMode(fn, oldMode | S_IWUSR);
     }
@@ -469,17 +470,31 @@ bool TDaten::SaveToFile(const QString& fn, const QString& pw) {
 
 void TDaten::EndMessung(const QString& pw, bool lockFile) {
     const QString fn = GetSaveName();
+    const auto lock = [&] {
+        if (!lockFile) return;
+        mode_t mode = 0;
+        const bool wasReadOnly = IsReadOnlyFile(fn, mode);
+        MarkReadOnly(fn);
+        // Only a mark this store set is its own to lift again.
+        if (!wasReadOnly || SameFile(fn, ReadOnlyMarkedFile())) SetReadOnlyMarkedFile(fn);
+    };
     try {
         SaveToFile(fn, pw);
     } catch (...) {
-        if (lockFile) {
-            MarkReadOnly(fn);
-        }
+        lock();
         throw;
     }
-    if (lockFile) {
-        MarkReadOnly(fn);
-    }
+    lock();
+}
+
+QString TDaten::ReadOnlyMarkedFile() const {
+    platform::ReadGuard guard(DataSync);
+    return readOnlyMarked_;
+}
+
+void TDaten::SetReadOnlyMarkedFile(const QString& fn) {
+    platform::WriteGuard guard(DataSync);
+    readOnlyMarked_ = fn;
 }
 
 // ---------------------------------------------------------------------------

@@ -361,7 +361,9 @@ public:
     // or cancelled load leaves the store as it was (a missing file gives the
     // default header); why (when given) tells what was wrong with the file.
     int32_t LoadFromFile(const QString& fn, int32_t loadMode, QString* why = nullptr);
-    // Saves under the store's own file name; lockFile marks the file read-only.
+    // Saves under the store's own file name; lockFile marks the file
+    // read-only. Only such a mark of this store's own is lifted by a later
+    // save; a file that was read-only before is never written.
     void EndMessung(const QString& pw, bool lockFile);
     // The 29 header texts in file order; answers the bytes written, -1 when
     // the device refused a write.
@@ -398,6 +400,9 @@ public:
     // set, the header when it changed. True when a value or the header was
     // written and nothing failed.
     bool SecSave(bool saveBlock);
+    // True when the last SecSave failed to write a file (or had no backup
+    // folder); false when it wrote all it had, or had nothing to write.
+    bool LastBackupFailed() const { return backupFailed.load(); }
 
     // --- crash-backup bookkeeping --------------------------------------------
 
@@ -434,6 +439,8 @@ private:
     // replaces this store's content only when the whole file was read.
     bool ReadVersion14(QIODevice& stream, int32_t loadMode, QString& why);
     void AdoptContent(TDaten& loaded);
+    QString ReadOnlyMarkedFile() const;
+    void SetReadOnlyMarkedFile(const QString& fn);
     // Crash backups, one file kind each.
     bool BackupWerte(bool& wrote);
     bool BackupBlocks();
@@ -454,6 +461,8 @@ private:
     int32_t werteSaveID = 1;
     int32_t datenSaveId = 1;
     std::atomic<bool> saveDaten{false};
+    std::atomic<bool> backupFailed{false};
+    QString readOnlyMarked_;  // the file whose read-only mark this store set
     int32_t firstWertToSave[2] = {0, 0};  // per values backup file, the first value it lacks
     int32_t lastSavedBlock[2] = {-1, -1};  // per block backup file, the last block it holds
     int64_t blockBytesSaved[2] = {0, 0};   // per block backup file, its length up to that block

@@ -334,6 +334,17 @@ int AskMessage(const QString& text, int32_t textId, int32_t headerId, int32_t le
     return platform::userDialogs()->ShowMessage(request);
 }
 
+int AskMessageTexts(const QString& text, const QString& header, const QString& left, const QString& right,
+                    QWidget* owner) {
+    platform::MessageRequest request;
+    request.text = text;
+    request.header = header;
+    request.leftCaption = left;
+    request.rightCaption = right;
+    request.owner = owner;
+    return platform::userDialogs()->ShowMessage(request);
+}
+
 int AskMessageIds(int32_t textId, int32_t headerId, int32_t leftId, int32_t centreId, int32_t rightId,
                   QWidget* owner) {
     return AskMessage(GetLangText(textId), textId, headerId, leftId, centreId, rightId, owner);

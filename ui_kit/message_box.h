@@ -103,5 +103,9 @@ int ShowTMessage(const QString& text, const QString& header, const QString& left
 // test from its script. textId is 0 when text was not taken from the table.
 int AskMessage(const QString& text, int32_t textId, int32_t headerId, int32_t leftId, int32_t centreId,
                int32_t rightId, QWidget* owner = nullptr);
+// The same with finished texts for questions the text table does not hold; an
+// empty caption leaves its button out.
+int AskMessageTexts(const QString& text, const QString& header, const QString& left, const QString& right,
+                    QWidget* owner = nullptr);
 int AskMessageIds(int32_t textId, int32_t headerId, int32_t leftId, int32_t centreId, int32_t rightId,
                   QWidget* owner = nullptr);

@@ -28,7 +28,10 @@ enum NotifyCode : uintptr_t {
     kNotifyViewerClosed = 22,
     kNotifyVuLayout = 25,
     kNotifyCalStatusDevice = 27,
+    kNotifyHintsCancel = 28,
+    kNotifyHintsSave = 29,
     kNotifyDeviceLine = 31,
+    kNotifyBlockProtocol = 42,
     kNotifyNewValues = 45,
     kNotifyNewPeakMax = 46,
     kNotifyNewSaveRecord = 47,
@@ -46,6 +49,8 @@ enum NotifyCode : uintptr_t {
     kNotifyRecorderEnded = 74,
     kNotifyPeriodicBackup = 258,
     kNotifySessionEvent = 259,
+    kNotifyShowHints = 294,
+    kNotifyEndDialogDone = 295,
 };
 
 // Arguments of kNotifyNewValues: only a finished 125 ms block counts as new values.

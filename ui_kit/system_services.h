@@ -40,7 +40,7 @@ public:
 private:
     bool available_ = false;
     platform::WindowHandle hWinLatch = 0;
-    platform::ShutdownInhibitor inhibitor_;
+    platform::LogindInhibitor inhibitor_{QStringLiteral("shutdown")};
 };
 
 // Reads the power status into the program-wide copy; when that fails, the AC

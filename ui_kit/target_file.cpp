@@ -31,6 +31,12 @@ int32_t CheckTargetFile(const QString& fileName, int32_t minFreeMB) {
     if (fileName.size() < 6) {
         return kTargetFileNameTooShort;
     }
+    // A read-only file is a finished measurement: never a target, whoever
+    // runs the program (the owner's write bit counts, not the access rights).
+    const QFileInfo existing(fileName);
+    if (existing.exists() && !(existing.permissions() & QFileDevice::WriteOwner)) {
+        return kTargetFileNotCreatable;
+    }
     if (!CreateWithoutTruncating(fileName)) {
         return kTargetFileNotCreatable;
     }

@@ -16,6 +16,6 @@ enum TargetFileCheck : int32_t {
 // free space of its folder in whole megabytes (1024 x 1024 bytes available to
 // the user) against minFreeMB. An existing file is opened for writing but
 // never shortened: a target whose name repeats must not lose an earlier
-// measurement. Space that cannot be determined counts as too little.
+// measurement. A read-only file cannot be created. Space that cannot be determined counts as too little.
 // Every caller passes 300.
 int32_t CheckTargetFile(const QString& fileName, int32_t minFreeMB);

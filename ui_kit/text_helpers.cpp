@@ -1,5 +1,8 @@
 #include "ui_kit/text_helpers.h"
 
+#include <QDateTime>
+#include <QLocale>
+
 #include <cmath>
 
 #include "platform/date_time.h"
@@ -38,4 +41,29 @@ QString FoldLineBreaks(const QString& text) {
 
 bool IsValidLevel(double x) {
     return std::isfinite(x) && x >= -100.0 && x <= 100.0;
+}
+
+namespace {
+
+QDateTime WallTime(double localDateTime) {
+    // The value is a wall time already; reading it in UTC keeps its fields.
+    return platform::ToQDateTime(localDateTime);
+}
+
+}  // namespace
+
+QString DateText(double localDateTime) {
+    return QLocale::system().toString(WallTime(localDateTime).date(), QLocale::ShortFormat);
+}
+
+QString TimeText(double localDateTime) {
+    return WallTime(localDateTime).time().toString(QStringLiteral("HH:mm:ss"));
+}
+
+QString DateTimeText(double localDateTime) {
+    return DateText(localDateTime) + QLatin1Char(' ') + TimeText(localDateTime);
+}
+
+QString FixedText(double value, int decimals) {
+    return QLocale::system().toString(value, 'f', decimals);
 }

@@ -11,3 +11,14 @@ QString FoldLineBreaks(const QString& text);
 
 // True for a finite level from -100 to 100 dB, both ends included.
 bool IsValidLevel(double x);
+
+// Date-time texts in the user's regional format, for a local date-time
+// (days since 1899-12-30): the short date, the time with seconds, and both
+// separated by a blank.
+QString DateText(double localDateTime);
+QString TimeText(double localDateTime);
+QString DateTimeText(double localDateTime);
+
+// A level in fixed-point notation with decimals digits after the regional
+// decimal separator.
+QString FixedText(double value, int decimals);

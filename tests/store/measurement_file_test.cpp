@@ -639,6 +639,31 @@ TEST_F(MeasurementFileTest, ReadOnlyFilesStayProtectedButTheOwnFileCanBeFinished
     EXPECT_THROW(store.SaveToFile(Path("no/such/folder/x.vtm"), QString()), FileWriteError);
 }
 
+// A finished measurement under the same name (read-only before this store
+// ever wrote it) is never replaced, not even when it is the store's own
+// save name; a new run forgets the mark of the one before.
+TEST_F(MeasurementFileTest, OnlyTheReadOnlyMarkOfTheStoresOwnRunIsLifted) {
+    const QString fixed = Path("fixed.vtm");
+    WriteAll(fixed, QByteArray("last week's measurement"));
+    ASSERT_EQ(::chmod(QFile::encodeName(fixed).constData(), 0444), 0);
+    TDaten store;
+    LoadSmall(store);
+    store.SetSaveName(fixed);
+    EXPECT_THROW(store.SaveToFile(fixed, QString()), FileWriteError);
+    EXPECT_THROW(store.EndMessung(QString(), true), FileWriteError);
+    EXPECT_EQ(ReadAll(fixed), QByteArray("last week's measurement"));
+
+    const QString own = Path("own.vtm");
+    store.SetSaveName(own);
+    store.EndMessung(QString(), true);
+    EXPECT_TRUE(store.SaveToFile(own, QString()));  // its own mark
+    store.EndMessung(QString(), true);
+    ASSERT_TRUE(QDir().mkpath(Path("backups")));
+    ASSERT_TRUE(store.InitMessung(Path("backups")));
+    store.SetSaveName(own);
+    EXPECT_THROW(store.SaveToFile(own, QString()), FileWriteError);  // a new run's is not
+}
+
 // Readers on other threads see either the old or the new content, never a mix.
 TEST_F(MeasurementFileTest, ConcurrentReadersSeeWholeLoads) {
     TDaten a;

@@ -2,6 +2,7 @@
 #include "ui_kit/services/main_window_services.h"
 #include "ui_kit/services/remote_services.h"
 #include "ui_kit/services/report_services.h"
+#include "support/fake_services.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,10 @@
 #include <thread>
 
 namespace {
+
+using test_support::FakeCalibration;
+using test_support::FakeRemote;
+using test_support::FakeReports;
 
 // Fakes that answer fixed values and log the calls that change something.
 class FakeMainWindow : public MainWindowServices {
@@ -49,15 +54,6 @@ public:
     void DisableIoWatch() override { calls << QStringLiteral("DisableIoWatch"); }
 };
 
-class FakeCalibration : public CalibrationServices {
-public:
-    int inVolInvalid = 0;
-    int calStatusChecks = 0;
-    void InVolInvalid() override { ++inVolInvalid; }
-    void CheckCalStatus() override { ++calStatusChecks; }
-    platform::WindowHandle CorrectionWizardWindow() override { return 0; }
-};
-
 class FakeCsvSettings : public TcsvExportSettings {
 public:
     bool leq = false, leqK = false, peak = false;
@@ -74,30 +70,6 @@ public:
     bool GetELeq() const override { return leq; }
     bool GetELeqK() const override { return leqK; }
     bool GetEPeak() const override { return peak; }
-};
-
-class FakeReports : public ReportServices {
-public:
-    std::unique_ptr<TcsvExportSettings> NewCsvExportSettings(QWidget*) override {
-        return std::make_unique<FakeCsvSettings>();
-    }
-};
-
-class FakeRemote : public RemoteServices {
-public:
-    QStringList sessions;
-    bool active = false;
-    void StartWebServer() override { active = true; }
-    void StopWebServer() override { active = false; }
-    bool WebServerActive() override { return active; }
-    bool webiSessionStart(const QString&, const QString& id) override {
-        if (sessions.size() >= 2) {
-            return false;
-        }
-        sessions << id;
-        return true;
-    }
-    void webiSessionEnd(const QString& id) override { sessions.removeAll(id); }
 };
 
 class ServicesTest : public ::testing::Test {
@@ -123,6 +95,7 @@ TEST_F(ServicesTest, RegisteredFakesAreReachedThroughTheAccessors) {
     FakeMainWindow main;
     FakeCalibration calibration;
     FakeReports reports;
+    reports.csvSettings = [] { return std::make_unique<FakeCsvSettings>(); };
     FakeRemote remote;
     RegisterMainWindowServices(&main);
     RegisterCalibrationServices(&calibration);

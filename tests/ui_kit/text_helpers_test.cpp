@@ -75,6 +75,17 @@ TEST_F(TargetFileTest, MissingFileIsCreatedEmpty) {
     EXPECT_EQ(info.size(), 0);
 }
 
+TEST_F(TargetFileTest, AReadOnlyFileIsNoTarget) {
+    const QString path = dir.filePath(QStringLiteral("Messung_0001.vtm"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("finished");
+    }
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    EXPECT_EQ(CheckTargetFile(path, 0), kTargetFileNotCreatable);
+}
+
 TEST_F(TargetFileTest, ExistingFileKeepsItsContent) {
     const QString path = dir.filePath(QStringLiteral("Messung_0001.vtm"));
     const QByteArray earlier("an earlier measurement");

@@ -8,6 +8,9 @@
 // The wizards need nothing further here: the calibration wizard writes the
 // capture volume into MainWindowFields::KalWasVol, and the correction wizard
 // asks for the test signal with notifications 18 and 19 to the main window.
+#include <cstdint>
+
+#include "platform/date_time.h"
 #include "platform/window_messages.h"
 
 class CalibrationServices {
@@ -26,6 +29,24 @@ public:
     // The open correction wizard, which takes notification 259 when the
     // capture volume changed; 0 while it is closed.
     virtual platform::WindowHandle CorrectionWizardWindow() = 0;
+
+    // --- What the measurement start asks (GUI thread) ---
+
+    // Sets the three calculator offsets (appliedCalOffset) from the default
+    // store's calibration and corrections. The caller holds the start/stop lock.
+    virtual void ApplyCalibration() = 0;
+    // Runs the correction wizard for the default store, or only brings an
+    // open location-text editor to the front; modal.
+    virtual void DoKorrektur() = 0;
+    // The pre-start information dialog for the calibration time and the
+    // target-file check: 1 cancel, 2 start, 3 calibrate, 4 measurement
+    // options, 5 data entry.
+    virtual int32_t ShowStartInfo(platform::TDateTime calTime, int32_t fileCheck) = 0;
+    // The headroom warning when a monitored peak limit is out of reach:
+    // 0 start, 1 cancel, 3 calibrate.
+    virtual int32_t CheckHeadroom() = 0;
+    // The main window's calibration action.
+    virtual void RunCalibration() = 0;
 };
 
 // The registered implementation, or nullptr before the subsystem started.

@@ -8,6 +8,8 @@
 // itself, and the main window reads it on notification 53.
 #include <QString>
 
+#include "platform/date_time.h"
+
 class RemoteServices {
 public:
     virtual ~RemoteServices() = default;
@@ -26,6 +28,16 @@ public:
     // An ended session: its last entry is removed; posts notification 53 with 1
     // in every case.
     virtual void webiSessionEnd(const QString& sessionID) = 0;
+
+    // --- What the measurement start and stop use (GUI thread) ---
+
+    // Asks the time server; the server's local date-time, 0 or less when no
+    // answer came.
+    virtual platform::TDateTime TimeServerTime() = 0;
+    // The configured time-server host.
+    virtual QString TimeServerHost() = 0;
+    // Uploads an existing file with the modal SFTP transfer dialog; true on success.
+    virtual bool UploadBySFTP(const QString& file) = 0;
 };
 
 // The registered implementation, or nullptr before the subsystem started.

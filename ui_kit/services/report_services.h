@@ -12,7 +12,13 @@
 // registers its implementation at start; before that the accessor answers
 // nullptr.
 #include <QChar>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
+
+#include "platform/date_time.h"
+#include "platform/window_messages.h"
 
 #include <memory>
 
@@ -45,12 +51,64 @@ public:
     virtual bool GetEPeak() const = 0;
 };
 
+// The end-of-measurement dialog, not modal. It posts notification 295 to
+// the main window when its done button is pressed, 294 with 5 for the hints
+// editor and 296 for the verification after the measurement.
+class TEndOfMeasurement {
+public:
+    virtual ~TEndOfMeasurement() = default;
+    // Whether the verification after the measurement is required.
+    virtual void SetForceKal(bool force) = 0;
+    // Records a closing verification (time > 0 and |difference| < 50 dB only).
+    virtual void SetKalDone(platform::TDateTime time, double difference) = 0;
+    // The report password typed.
+    virtual QString GetPW() const = 0;
+    virtual void Show() = 0;
+    virtual void Hide() = 0;
+    virtual QRect FrameGeometry() const = 0;
+};
+
+// The hints editor, not modal: it reports cancel and save to window with
+// notifications cancelCode and okCode.
+class THinweise {
+public:
+    virtual ~THinweise() = default;
+    virtual void SetTheHints(const QString& text) = 0;
+    virtual QString GetTheHints() const = 0;
+    // Clears the changed flag.
+    virtual void SetMessageInfo(platform::WindowHandle window, int32_t cancelCode, int32_t okCode) = 0;
+    // Edited since SetMessageInfo.
+    virtual bool IsChanged() const = 0;
+    // Shows the editor with its top-left corner at topLeft (fitted into the
+    // work area) and brings it to the front.
+    virtual void ShowAt(const QPoint& topLeft) = 0;
+    virtual void BringToFront() = 0;
+    virtual QSize Size() const = 0;
+    virtual void Hide() = 0;
+};
+
 class ReportServices {
 public:
     virtual ~ReportServices() = default;
 
     // A new CSV export settings dialog owned by owner. GUI thread.
     virtual std::unique_ptr<TcsvExportSettings> NewCsvExportSettings(QWidget* owner) = 0;
+
+    // --- What the measurement start and stop use (GUI thread) ---
+
+    // A new end-of-measurement dialog owned by owner.
+    virtual std::unique_ptr<TEndOfMeasurement> NewEndOfMeasurement(QWidget* owner) = 0;
+    // A new hints editor owned by owner.
+    virtual std::unique_ptr<THinweise> NewHintsEditor(QWidget* owner) = 0;
+    // The report-name builder: the automatic file name for the time (ending
+    // ".VTM", without a folder); empty while there is no builder.
+    virtual QString CreateSaveName(platform::TDateTime time) = 0;
+    // Counts the builder's running number on, at each measurement start.
+    virtual void IncRunningNumber() = 0;
+    // path shown by its symbolic folder name when that display is switched on.
+    virtual QString SymbolicPath(const QString& path) = 0;
+    // Whether the SFTP settings ask for an upload of each finished measurement.
+    virtual bool AutoTransferOn() = 0;
 };
 
 // The registered implementation, or nullptr before the subsystem started.
