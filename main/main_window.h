@@ -54,6 +54,7 @@ class TWasAudio;
 class TVTPresetHandler;
 class TDaten;
 class TEndOfMeasurement;
+struct TVTPreset;
 class THinweise;
 
 // What the program was started with.
@@ -176,6 +177,8 @@ public:
     // 0 when the default store got a save name, 1 when the user cancelled.
     int32_t ChooseSaveName();
     bool TryingToStart() const { return tryToStart_; }
+    // A monitored Leq and short-term Leq get a display area when none shows them.
+    static void EnsureLevelDisplays(const TVTPreset& preset);
     // Stop modes: 1 the user (asks), 2 session end or audio failure (asks
     // nothing, writes the emergency copy too), 3 the planned end.
     void aStopMessungExecute() { StopMessung(1); }
@@ -242,7 +245,6 @@ private:
     void StartPrepared(platform::TDateTime calTime);
     void InitMessungDaten(const QString& name);
     void SetMessungLaeuft(const QString& fileName, platform::TDateTime startTime);
-    void EnsureLevelDisplays();
     void ShowHeadroomError(int32_t quantity);
     void ResetLimitStates();
     void HideTrayIcon();

@@ -239,7 +239,7 @@ void TVTProMaster::StartPrepared(platform::TDateTime) {
         std::lock_guard lock(workers_->StartStopLock());
         if (CalibrationServices* calibration = calibrationServices()) calibration->ApplyCalibration();
     }
-    EnsureLevelDisplays();
+    EnsureLevelDisplays(curPreset);
     ResetLimitStates();
     const platform::TDateTime start = CorrectedNow();
     store->SetStartTime(start);
@@ -365,8 +365,8 @@ void TVTProMaster::ShowHeadroomError(int32_t quantity) {
     AskMessageTexts(text, GetLangText(226), QString(), GetLangText(1126), this);
 }
 
-void TVTProMaster::EnsureLevelDisplays() {
-    const auto& entries = curPreset.messungen;
+void TVTProMaster::EnsureLevelDisplays(const TVTPreset& preset) {
+    const auto& entries = preset.messungen;
     int32_t leqArea = HighestAreaShowing(kElementLeq);
     const int32_t leqKArea = HighestAreaShowing(kElementLeqK);
     if (entries[kPresetEntryLeq].Status > 0 && leqArea == 0) {

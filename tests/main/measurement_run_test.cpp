@@ -1,0 +1,494 @@
+// A measurement from its start to its saved file, on the real main window
+// with the simulated sine as input and fakes for the subsystems around it.
+#include "main/main_window.h"
+
+#include "main_window_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "audio/value_reader.h"
+#include "audio/vu_meter_thread.h"
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "platform/simulated_audio.h"
+#include "store/crash_backups.h"
+#include "store/measurement_store.h"
+#include "store/measuring_preset.h"
+#include "store/preset_handler.h"
+#include "support/fake_services.h"
+#include "ui_kit/notifications.h"
+#include "ui_kit/shared_state.h"
+
+namespace {
+
+using platform::Registry;
+using test_support::ProcessUntil;
+
+// -20 dBFS peak is -23.01 dBFS RMS: this offset makes the tone read 94.0 dB.
+const double kOffsetFor94 = 94.0 - 20.0 * std::log10(0.1 / std::sqrt(2.0));
+constexpr double kSecond = 1.0 / 86400.0;
+
+class MeasurementRunConcurrent : public test_support::MainWindowConcurrent {
+protected:
+    void SetUp() override {
+        MainWindowConcurrent::SetUp();
+        RegisterCalibrationServices(&calibration);
+        RegisterReportServices(&reports);
+        RegisterRemoteServices(&remote);
+        calibration.offsets = {kOffsetFor94, kOffsetFor94, kOffsetFor94};
+        calibration.ApplyCalibration();
+    }
+    void TearDown() override {
+        if (window && window->GetMessungLaeuft()) window->StopMessung(2);
+        MainWindowConcurrent::TearDown();
+        RegisterCalibrationServices(nullptr);
+        RegisterReportServices(nullptr);
+        RegisterRemoteServices(nullptr);
+    }
+
+    // The program with the sine, a fixed file name, one-second records and
+    // a preset whose Leq runs in one-minute blocks and ends without dialog.
+    void StartProgram(double sineLevelDb = -20.0) {
+        WriteSettings([sineLevelDb](Registry& reg) {
+            reg.WriteString("WaveInName", platform::kSimulatedSineName);
+        });
+        WriteSettings([sineLevelDb](Registry& reg) { reg.WriteFloat("SineLevel", sineLevelDb); },
+                      platform::kSimulatedAudioKey);
+        Start();
+        window->Settings().doFileName = true;
+        window->Settings().doAutoFileName = false;
+        window->Settings().sRecFileName = Target();
+        window->Settings().tsEnd = false;
+        defaultDaten.load()->SetDrawInterval(1);
+        defaultDaten.load()->SetKorrArt(0);
+        TVTPreset preset = presetHandler.load()->GetPreset(kDinPresetId);
+        preset.messungen[kPresetEntryLeq].Dauer = 60;
+        preset.endDirect = true;
+        preset.offCheck = false;
+        UsePreset(preset);
+    }
+    void UsePreset(const TVTPreset& preset) { presetHandler.load()->SetPreset(kCurrentPresetId, preset); }
+    TVTPreset Preset() const { return presetHandler.load()->GetPreset(kCurrentPresetId); }
+    QString Target() const { return dir.filePath("Messung_Test.vtm"); }
+
+    bool HearsTheTone() {
+        return ProcessUntil([this] {
+            double p1 = 0, p2 = 0, r1 = 0, r2 = 0;
+            if (TVuThread* vu = window->Workers().VuThread()) vu->getLevels(p1, p2, r1, r2);
+            return r1 > 0.01;
+        });
+    }
+    void StartRun() {
+        ASSERT_TRUE(HearsTheTone());
+        window->aMessungStartenExecute();
+        ASSERT_TRUE(window->GetMessungLaeuft());
+    }
+    bool StoredAtLeast(int32_t values) {
+        return ProcessUntil([values] { return messDaten.load()->GetWerteAnzahl() >= values; }, 30000);
+    }
+    std::optional<int32_t> Marker() {
+        Registry reg;
+        if (!reg.OpenKeyReadOnly(kSettingsKey)) return std::nullopt;
+        return reg.ReadInteger("Messung");
+    }
+    std::optional<bool> Running() { return ReadBool("Laeuft"); }
+    bool Messages(const QString& part) const {
+        const TDaten* run = messDaten.load();
+        for (int32_t i = 0; i < run->GetSmsCount(); ++i) {
+            if (run->GetSms(i).meldung.contains(part)) return true;
+        }
+        return false;
+    }
+    int CountSeen(uintptr_t code, size_t from) const {
+        return static_cast<int>(std::count(seen.begin() + static_cast<std::ptrdiff_t>(from), seen.end(), code));
+    }
+
+    test_support::FakeCalibration calibration;
+    test_support::FakeReports reports;
+    test_support::FakeRemote remote;
+};
+
+QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST_F(MeasurementRunConcurrent, ATwelveSecondRunEndsAsOneCompleteProtectedFile) {
+    StartProgram();
+    StartRun();
+    EXPECT_EQ(Marker(), 1);
+    EXPECT_EQ(Running(), true);
+    const platform::TDateTime start = messDaten.load()->GetStartTime();
+    ASSERT_TRUE(StoredAtLeast(12));
+
+    dialogs.ScriptMessage(platform::kMessageRight);  // "Sure to stop the Measurement?" -> Exit
+    window->aStopMessungExecute();
+    ASSERT_FALSE(window->GetMessungLaeuft());
+    EXPECT_EQ(Marker(), 0);
+    EXPECT_EQ(Running(), false);
+    EXPECT_FALSE(window->KeepsAwake());
+
+    TDaten file;
+    ASSERT_EQ(file.LoadFromFile(Target(), 1), 0);
+    const int32_t count = file.GetWerteAnzahl();
+    ASSERT_GE(count, 12);
+    const platform::TDateTime stop = file.GetStopTime();
+    EXPECT_GT(stop, start);
+    // The record closed by the stop is stored too: none is missing at the end.
+    EXPECT_NEAR(file.GetWert(count - 1).TimeStamp, stop, 1.01 * kSecond);
+    // In fixed intervals a record's Leq is the energy of its interval so far
+    // over the whole interval: within one minute it grows by a 60th of the
+    // tone's energy each second. The short-term Leq reads the tone itself
+    // once its window is full.
+    const double toneEnergy = std::pow(10.0, 9.4);
+    const double leqKSeconds = Preset().messungen[kPresetEntryLeqK].Dauer;
+    const auto minuteOf = [](platform::TDateTime t) { return std::floor(t * 1440.0 + 1e-6); };
+    const int32_t firstId = file.GetWert(0).id;
+    for (int32_t i = 0; i < count; ++i) {
+        const TSaveIT6 v = file.GetWert(i);
+        EXPECT_EQ(v.id, firstId + i);
+        if (v.TimeStamp - start > (leqKSeconds + 1.0) * kSecond) EXPECT_NEAR(v.LeqK, 94.0, 0.1) << "record " << i;
+        if (i + 1 == count) continue;
+        const TSaveIT6 next = file.GetWert(i + 1);
+        const double seconds = v.TimeStamp / kSecond;
+        EXPECT_NEAR(seconds, std::round(seconds), 0.002) << "record " << i << " not on a whole second";
+        EXPECT_NEAR(next.TimeStamp - v.TimeStamp, kSecond, kSecond / 1000.0);
+        if (minuteOf(next.TimeStamp - kSecond / 2) == minuteOf(v.TimeStamp - kSecond / 2) && i + 2 < count) {
+            const double grown = std::pow(10.0, next.leq / 10.0) - std::pow(10.0, v.leq / 10.0);
+            EXPECT_NEAR(grown / (toneEnergy / 60.0), 1.0, 0.025) << "record " << i;
+        }
+    }
+    EXPECT_EQ(file.GetNumBlocks(), 1 + static_cast<int32_t>(minuteOf(stop) - minuteOf(start)));
+    EXPECT_EQ(QFileInfo(Target()).permissions() & QFileDevice::WriteOwner, 0);
+    EXPECT_EQ(file.GetVorschrift(), Preset().vor);
+
+    // The longer values backup holds the file's first records, byte for byte.
+    QByteArray backup;
+    for (int32_t n : {1, 2}) {
+        const QByteArray bytes =
+            ReadBytes(platform::FindFileNoCase(window->Fields().basisPfad, WerteBackupName(n)));
+        if (bytes.size() > backup.size()) backup = bytes;
+    }
+    ASSERT_GE(backup.size(), 44 * (count - 3));
+    for (int32_t i = 0; i < backup.size() / 44; ++i) {
+        TSaveIT6 v;
+        std::memcpy(&v, backup.constData() + 44 * i, 44);
+        const TSaveIT6 stored = file.GetWert(i);
+        EXPECT_EQ(std::memcmp(&v, &stored, 44), 0) << "backup record " << i;
+    }
+    EXPECT_EQ(dialogs.unscriptedCount(), 0);
+}
+
+TEST_F(MeasurementRunConcurrent, PendingRecordsAreStoredInOrderAndOnlyTheNewestIsShown) {
+    StartProgram();
+    StartRun();
+    // Our own reader stands in for the calculation's, which would post too.
+    window->Workers().StopCalcer();
+    auto* reader = new TWertCreate();
+    wertCreate.store(reader);
+    for (int32_t id = 0; id <= 7; ++id) {
+        TSaveIT6 record;
+        record.id = id;
+        record.leq = std::pow(10.0, 9.0);  // the reader gives dB back
+        reader->AddValue(record);
+    }
+    const size_t before = seen.size();
+    window->StoreNewValues(4);
+    ASSERT_TRUE(ProcessUntil([&] { return CountSeen(2, before) >= 1 && CountSeen(kNotifyPeriodicBackup, before) >= 1; }));
+    TDaten* run = messDaten.load();
+    TDaten* display = window->Fields().AnzeigeDaten.load();
+    const int32_t stored = run->GetWerteAnzahl();
+    const int32_t shown = display->GetWerteAnzahl();
+    clipCounter.fetch_add(3);
+    const size_t mark = seen.size();
+    window->StoreNewValues(7);
+    window->StoreNewValues(7);  // nothing new
+    window->StoreNewValues(3);
+    ProcessUntil([&] { return CountSeen(kNotifyPeriodicBackup, mark) >= 1; });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(run->GetWerteAnzahl(), stored + 3);
+    EXPECT_EQ(display->GetWerteAnzahl(), shown + 1);
+    EXPECT_EQ(run->GetWert(stored).id, 5);
+    EXPECT_EQ(run->GetWert(stored + 2).id, 7);
+    EXPECT_EQ(display->GetWert(shown).id, 7);
+    EXPECT_EQ(run->GetWert(stored).clipCount, 3);
+    EXPECT_EQ(run->GetWert(stored + 1).clipCount, 0);
+    EXPECT_EQ(CountSeen(kNotifyPeriodicBackup, mark), 1);
+    EXPECT_EQ(CountSeen(2, mark), 1);
+
+    // Records that left the ring of 20 are told as one event line.
+    for (int32_t id = 8; id <= 40; ++id) {
+        TSaveIT6 record;
+        record.id = id;
+        record.leq = 1e9;
+        reader->AddValue(record);
+    }
+    window->StoreNewValues(40);
+    EXPECT_TRUE(Messages(QStringLiteral("13 stored values lost")));
+
+    delete wertCreate.exchange(nullptr);
+    window->StartCalcer();
+    window->StopMessung(2);
+    EXPECT_FALSE(window->GetMessungLaeuft());
+}
+
+TEST_F(MeasurementRunConcurrent, RefusedStartsLeaveTheProgramIdleAndReadyForTheNext) {
+    StartProgram();
+    ASSERT_TRUE(HearsTheTone());
+    const auto refused = [&](const char* what) {
+        EXPECT_FALSE(window->TryingToStart()) << what;
+        EXPECT_FALSE(window->GetMessungLaeuft()) << what;
+    };
+    // The target check of each start creates the file; no replace question yet.
+    window->Settings().overWritePrompt = false;
+    for (int32_t answer : {1, 3, 4, 5}) {
+        calibration.startInfoAnswer = answer;
+        window->aMessungStartenExecute();
+        refused("pre-start answer");
+    }
+    EXPECT_EQ(calibration.calibrations, 1);
+    calibration.startInfoAnswer = 2;
+
+    calibration.headroomAnswer = 1;
+    window->aMessungStartenExecute();
+    refused("headroom check cancelled");
+    calibration.headroomAnswer = 0;
+
+    // The Leq limit of 137 dB lies above what full scale stands for.
+    calibration.offsets = {134.0, 134.0, 134.0};
+    calibration.ApplyCalibration();
+    TVTPreset preset = Preset();
+    preset.messungen[kPresetEntryLeq].Rot = 137;
+    preset.messungen[kPresetEntryLeq].Status = 2;
+    preset.messungen[kPresetEntryLeq].ART = 1;
+    UsePreset(preset);
+    dialogs.ScriptMessage(platform::kMessageRight);  // Got It
+    window->aMessungStartenExecute();
+    refused("headroom");
+    ASSERT_FALSE(dialogs.messages().empty());
+    EXPECT_EQ(dialogs.messages().back().header, QStringLiteral("Insufficent Headroom"));
+    EXPECT_TRUE(dialogs.messages().back().text.contains(defaultDaten.load()->GetLEQLabel(2)));
+    preset.messungen[kPresetEntryLeq].Rot = 99;
+    UsePreset(preset);
+
+    defaultDaten.load()->SetKorrArt(-1);
+    window->aMessungStartenExecute();
+    refused("no correction");
+    EXPECT_EQ(calibration.korrekturRuns, 1);
+    calibration.korrekturAction = [] { defaultDaten.load()->SetKorrArt(0); };
+
+    ASSERT_TRUE(QFileInfo::exists(Target()));
+    window->Settings().overWritePrompt = true;
+    dialogs.ScriptMessage(platform::kMessageLeft);  // "Existing File Name" -> Cancel
+    window->aMessungStartenExecute();
+    refused("replace cancelled");
+    EXPECT_EQ(dialogs.messages().back().header, QStringLiteral("Existing File Name"));
+
+    // Only Replace starts; the correction wizard ran as part of it.
+    dialogs.ScriptMessage(platform::kMessageRight);
+    window->aMessungStartenExecute();
+    EXPECT_TRUE(window->GetMessungLaeuft());
+    EXPECT_FALSE(window->TryingToStart());
+    EXPECT_EQ(dialogs.unscriptedCount(), 0);
+}
+
+TEST_F(MeasurementRunConcurrent, ASecondStartDuringTheFirstStartsNothing) {
+    StartProgram();
+    ASSERT_TRUE(HearsTheTone());
+    int nestedInfos = -1;
+    struct ReentrantCalibration : test_support::FakeCalibration {
+        std::function<void()> during;
+        int32_t ShowStartInfo(platform::TDateTime t, int32_t f) override {
+            if (during) during();
+            return FakeCalibration::ShowStartInfo(t, f);
+        }
+    } reentrant;
+    reentrant.offsets = calibration.offsets;
+    reentrant.during = [&] {
+        EXPECT_TRUE(window->TryingToStart());
+        window->aMessungStartenExecute();
+        nestedInfos = reentrant.startInfos;
+    };
+    RegisterCalibrationServices(&reentrant);
+    window->aMessungStartenExecute();
+    EXPECT_EQ(nestedInfos, 0);  // the second start returned before any dialog
+    EXPECT_EQ(reentrant.startInfos, 1);
+    EXPECT_TRUE(window->GetMessungLaeuft());
+    window->StopMessung(2);
+    RegisterCalibrationServices(&calibration);
+}
+
+TEST_F(MeasurementRunConcurrent, TooLowAnInputAsksAndOnlyStartMeasurementStarts) {
+    StartProgram(-200.0);
+    ASSERT_TRUE(ProcessUntil([this] { return window->Workers().VuThread() != nullptr; }));
+    dialogs.ScriptMessage(platform::kMessageRight);  // Cancel
+    window->aMessungStartenExecute();
+    EXPECT_FALSE(window->GetMessungLaeuft());
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, QStringLiteral("Input level too low. Please check audio chain"));
+    dialogs.ScriptMessage(platform::kMessageLeft);  // Start Measurement
+    window->aMessungStartenExecute();
+    EXPECT_TRUE(window->GetMessungLaeuft());
+}
+
+TEST_F(MeasurementRunConcurrent, AnAutomaticStartAsksNothingAndNamesItsRegulation) {
+    StartProgram();
+    window->Settings().autoStart = true;
+    window->Settings().doFileName = false;  // no name: one from the start time
+    ASSERT_TRUE(HearsTheTone());
+    dialogs.ScriptSaveFileCancel();
+    window->aMessungStartenExecute();
+    ASSERT_TRUE(window->GetMessungLaeuft());
+    EXPECT_EQ(calibration.startInfos, 0);
+    EXPECT_EQ(calibration.headroomChecks, 0);
+    EXPECT_EQ(messDaten.load()->GetVorschrift(), Preset().vor + QStringLiteral(" (Auto-Start)"));
+    const QString name = messDaten.load()->GetSaveName();
+    EXPECT_TRUE(name.startsWith(window->Fields().userPfad + QLatin1Char('/'))) << name.toStdString();
+    EXPECT_TRUE(dialogs.messages().empty());
+    window->StopMessung(2);
+    EXPECT_TRUE(QFileInfo::exists(name));
+}
+
+TEST(LevelDisplayRules, AMonitoredLeqAndShortTermLeqGetAnArea) {
+    struct Case {
+        std::array<int32_t, 4> areas;
+        int32_t leqStatus, leqKStatus;
+        std::array<int32_t, 4> expected;
+    };
+    const Case cases[] = {
+        {{0, 0, 5, 6}, 2, 0, {2, 0, 5, 6}},  // the Leq into area 1
+        {{1, 0, 5, 6}, 2, 0, {1, 2, 5, 6}},  // area 1 shows the short-term Leq: area 2
+        {{0, 0, 5, 6}, 2, 1, {2, 1, 5, 6}},  // then the short-term Leq beside it
+        {{0, 0, 2, 6}, 0, 2, {1, 0, 2, 6}},  // Leq shown in area 3: short-term Leq into area 1
+        {{3, 4, 5, 6}, 0, 0, {3, 4, 5, 6}},  // nothing monitored: nothing moves
+    };
+    for (const Case& c : cases) {
+        for (int i = 0; i < 4; ++i) areaChannel[i].store(c.areas[i]);
+        TVTPreset preset;
+        preset.messungen[kPresetEntryLeq].Status = c.leqStatus;
+        preset.messungen[kPresetEntryLeqK].Status = c.leqKStatus;
+        TVTProMaster::EnsureLevelDisplays(preset);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(areaChannel[i].load(), c.expected[i]) << "area " << i + 1;
+    }
+}
+
+TEST_F(MeasurementRunConcurrent, StopsAskOnlyTheUserAndADeclinedStopChangesNothing) {
+    StartProgram();
+    TVTPreset moving = Preset();
+    moving.messungen[kPresetEntryLeq].Dauer = -60;
+    UsePreset(moving);
+    window->StopMessung(1);  // idle: nothing to ask, nothing to stop
+    EXPECT_TRUE(dialogs.messages().empty());
+
+    StartRun();
+    const int32_t status = window->Fields().statusMessung.load();
+    dialogs.ScriptMessage(platform::kMessageLeft);  // Continue Measurement
+    window->aStopMessungExecute();
+    EXPECT_TRUE(window->GetMessungLaeuft());
+    EXPECT_EQ(window->Fields().statusMessung.load(), status);
+    EXPECT_EQ(Marker(), 1);
+
+    // The planned end (code 52) stops without a question; a late one does nothing.
+    PostMainNotify(kNotifyPlannedDurationReached, 3);
+    ASSERT_TRUE(ProcessUntil([this] { return !window->GetMessungLaeuft(); }));
+    EXPECT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(Marker(), 0);
+    const QByteArray saved = ReadBytes(Target());
+    PostMainNotify(kNotifyPlannedDurationReached, 3);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ReadBytes(Target()), saved);
+    // Outside fixed intervals the memo has no block lines.
+    for (const QString& line : window->MemoLines()) EXPECT_FALSE(line.startsWith(QStringLiteral("End: ")));
+}
+
+TEST_F(MeasurementRunConcurrent, TheEndDialogHoldsTheRunStoppedUntilItIsDone) {
+    StartProgram();
+    TVTPreset preset = Preset();
+    preset.endDirect = false;
+    UsePreset(preset);
+    reports.endPassword = QStringLiteral("secret");
+    StartRun();
+    window->StopMessung(3);
+    EXPECT_FALSE(window->GetMessungLaeuft());
+    EXPECT_TRUE(window->EndDialogOpen());
+    EXPECT_EQ(reports.endDialogsShown, 1);
+    EXPECT_EQ(Marker(), 2);
+    EXPECT_EQ(Running(), false);
+    PostMainNotify(kNotifyEndDialogDone, 0);
+    ASSERT_TRUE(ProcessUntil([this] { return !window->EndDialogOpen(); }));
+    EXPECT_EQ(Marker(), 0);
+    TDaten file;
+    dialogs.ScriptPassword(QStringLiteral("secret"));
+    EXPECT_EQ(file.LoadFromFile(Target(), 1), 0);
+}
+
+TEST_F(MeasurementRunConcurrent, ASessionEndWritesTheEmergencyCopyAndTheOwnFileWithoutQuestions) {
+    StartProgram();
+    StartRun();
+    window->StopMessung(2);
+    EXPECT_TRUE(dialogs.messages().empty());
+    const QString notstop = QDir(window->Fields().userPfad).filePath("Notstop0.vtm");
+    TDaten copy, own;
+    EXPECT_EQ(copy.LoadFromFile(notstop, 1), 0);
+    EXPECT_EQ(own.LoadFromFile(Target(), 1), 0);
+    EXPECT_EQ(copy.GetWerteAnzahl(), own.GetWerteAnzahl());
+    EXPECT_EQ(Marker(), 0);
+}
+
+TEST_F(MeasurementRunConcurrent, AFinishedFileUnderTheFixedNameIsNeverReplaced) {
+    StartProgram();
+    {
+        QFile finished(Target());
+        ASSERT_TRUE(finished.open(QIODevice::WriteOnly));
+        finished.write("last week");
+    }
+    ASSERT_TRUE(QFile::setPermissions(Target(), QFileDevice::ReadOwner));
+    window->Settings().overWritePrompt = false;
+    for (int run = 0; run < 2; ++run) {
+        StartRun();
+        EXPECT_EQ(calibration.lastFileCheck, 2);  // the pre-start dialog is told
+        dialogs.ScriptMessage(platform::kMessageRight);  // Exit
+        dialogs.ScriptMessage(platform::kMessageRight);  // Got It ("Unable to save the file")
+        window->aStopMessungExecute();
+        EXPECT_FALSE(window->GetMessungLaeuft());
+        EXPECT_EQ(ReadBytes(Target()), QByteArray("last week"));
+        // Nine save prompts, none answered: the emergency copy keeps the run.
+        EXPECT_TRUE(QFileInfo::exists(QDir(window->Fields().userPfad).filePath(QStringLiteral("Notstop%1.vtm").arg(run))));
+    }
+    EXPECT_EQ(dialogs.saveFileRequests().size(), 18u);
+    EXPECT_EQ(Marker(), 0);
+}
+
+TEST_F(MeasurementRunConcurrent, NothingWritableKeepsTheCrashMarkerAndSaysSo) {
+    StartProgram();
+    QFile blocker(dir.filePath("not-a-folder"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    window->Settings().sRecFileName = dir.filePath("not-a-folder/run.vtm");
+    StartRun();
+    window->Fields().userPfad = dir.filePath("not-a-folder/user");
+    window->StopMessung(2);
+    EXPECT_FALSE(window->GetMessungLaeuft());
+    EXPECT_EQ(Marker(), 2);
+    ASSERT_FALSE(dialogs.messages().empty());
+    EXPECT_TRUE(dialogs.messages().back().text.contains(QStringLiteral("could not be saved")));
+}
+
+TEST_F(MeasurementRunConcurrent, ALevelOverItsLimitAtTheStartIsLoggedAsExceed) {
+    StartProgram();
+    TVTPreset preset = Preset();
+    preset.messungen[kPresetEntryLeqK].Rot = 90;  // the tone reads 94 dB
+    preset.messungen[kPresetEntryLeqK].Gelb = 85;
+    preset.messungen[kPresetEntryLeqK].Status = 2;
+    UsePreset(preset);
+    StartRun();
+    EXPECT_TRUE(ProcessUntil([this] { return Messages(QStringLiteral("Exceed")); }));
+}
+
+}  // namespace
