@@ -15,6 +15,7 @@
 #include "support/peers.h"
 #include "support/qt_dbus_tsan_suppressions.h"
 #include "ui_kit/gui_test_app.h"
+#include "platform/keep_awake.h"
 #include "ui_kit/system_services.h"
 
 
@@ -117,6 +118,23 @@ TEST_F(SystemBusConcurrent, TheBlockerHoldsAShutdownInhibitorUntilUnBlock) {
         EXPECT_EQ(logind.ReadLine(), QStringLiteral("released 2"));
     }
     EXPECT_EQ(logind.ReadLine(), QStringLiteral("released 3"));
+}
+
+TEST_F(SystemBusConcurrent, KeepAwakeHoldsAnIdleSleepInhibitorUntilReleased) {
+    {
+        platform::KeepAwake none;  // no logind: nothing held, nothing fails
+        none.Take(QStringLiteral("Veltaro"), QStringLiteral("You're still measuring."));
+        EXPECT_FALSE(none.SleepBlocked());
+    }
+    StartLogind();
+    platform::KeepAwake awake;
+    awake.Take(QStringLiteral("Veltaro"), QStringLiteral("You're still measuring."));
+    EXPECT_TRUE(awake.SleepBlocked());
+    EXPECT_EQ(logind.ReadLine(), QStringLiteral("inhibit idle:sleep|Veltaro|You're still measuring.|block"));
+    awake.Take(QStringLiteral("Veltaro"), QStringLiteral("again"));  // one block is enough
+    awake.Release();
+    EXPECT_FALSE(awake.SleepBlocked());
+    EXPECT_EQ(logind.ReadLine(), QStringLiteral("released 1"));
 }
 
 // The version CMake gives the project, packed as the version number.
