@@ -578,7 +578,9 @@ void TCalcer::CloseOnStopWithoutSamples(CycleEvents& events) {
     QString remark = LeqBlockCloses(time, true) ? ClosingRemark(time) : QString();
     std::lock_guard guard(valueLock);
     CloseLeqBlock(time, true, std::move(remark), events);
-    CloseSaveRecord(time, events);
+    // A record no cycle has added to since the last one closed (the stop came
+    // right after it) holds no measurement: stored, it would read 0 dB.
+    if (saveData.Peak > 0.0 || saveData.LeqK > 0.0 || saveData.leq > 0.0) CloseSaveRecord(time, events);
 }
 
 TCalcer::CycleTime TCalcer::ReadCycleTime() {

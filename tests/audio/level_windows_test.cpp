@@ -360,9 +360,10 @@ TEST_F(LevelWindowsTest, AStopInTheMiddleOfAnIntervalGivesItsLastBlockAndRecord)
     EXPECT_EQ(Ms(Val(reader.GetSaveData(later[0]).TimeStamp)), Ms(Local(10, 8, 50)));
 }
 
-// Input that stopped arriving does not keep a stop waiting: the block and
-// the record close in a cycle without samples, and the lost audio shows.
-TEST_F(LevelWindowsTest, AStopWithoutInputIsAnsweredWithItsOwnBlockAndRecord) {
+// Input that stopped arriving does not keep a stop waiting: the block closes
+// in a cycle without samples, and the lost audio shows. The record of the
+// seconds without input would read 0 dB and is not stored.
+TEST_F(LevelWindowsTest, AStopWithoutInputIsAnsweredWithItsOwnBlock) {
     main.settings.leqBlocks = 480;
     TCalcer calc(&posts);
     calc.RunCycle();
@@ -379,12 +380,35 @@ TEST_F(LevelWindowsTest, AStopWithoutInputIsAnsweredWithItsOwnBlockAndRecord) {
     EXPECT_TRUE(calcStoppedEvent.Wait(0));
     const std::vector<Posted> posted = posts.Take();
     EXPECT_TRUE(ArgumentsOf(posted, kNotifyBlockClosed).empty());
-    EXPECT_EQ(ArgumentsOf(posted, kNotifyNewSaveRecord).size(), 1u);
+    EXPECT_TRUE(ArgumentsOf(posted, kNotifyNewSaveRecord).empty());
     const TBlockDaten8 block = reader.GetBlockData();
     EXPECT_EQ(Val(block.id), 2);
     EXPECT_EQ(Ms(Val(block.ende)), Ms(Local(10, 8, 30, 450)));
     EXPECT_EQ(Val(block.valDif), 80);  // 10 s of 30 s
     EXPECT_EQ(block.remarkStr, "Delta: 33.3%");
+}
+
+// A stop in the first cycle after a record closed, before any sample came,
+// finds a record that holds nothing: it closes the block, but stores no
+// record that would read 0 dB.
+TEST_F(LevelWindowsTest, AStopRightAfterARecordAddsNoEmptyRecord) {
+    main.settings.leqBlocks = 480;
+    TCalcer calc(&posts);
+    calc.RunCycle();
+    SetLevel(94.0);
+    Step(calc, 25, 25 * kSamplesPerMs);
+    Run(calc, 48000, 1000);
+    const std::vector<intptr_t> before = ArgumentsOf(posts.Take(), kNotifyNewSaveRecord);
+    ASSERT_FALSE(before.empty());
+
+    calcStoppedEvent.Reset();
+    calc.StopIt();
+    Step(calc, 25, 0);
+    EXPECT_TRUE(calcStoppedEvent.Wait(0));
+    const std::vector<Posted> posted = posts.Take();
+    EXPECT_TRUE(ArgumentsOf(posted, kNotifyNewSaveRecord).empty());
+    EXPECT_EQ(reader.GetSaveData(-1).id, before.back());
+    EXPECT_GT(Val(reader.GetBlockData().ende), 0.0);
 }
 
 struct RemarkCase {

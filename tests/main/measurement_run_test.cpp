@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -77,8 +78,14 @@ protected:
     TVTPreset Preset() const { return presetHandler.load()->GetPreset(kCurrentPresetId); }
     QString Target() const { return dir.filePath("Messung_Test.vtm"); }
 
+    // The start-up restarts the input once with the stored assignment, which
+    // clears the meter; its levels count from a few meter ticks after that.
     bool HearsTheTone() {
         return ProcessUntil([this] {
+            const auto assigned = std::find(seen.begin(), seen.end(), uintptr_t{kNotifyInputAssign});
+            if (assigned == seen.end() || std::count(assigned, seen.end(), uintptr_t{kNotifyVuRefresh}) < 3) {
+                return false;
+            }
             double p1 = 0, p2 = 0, r1 = 0, r2 = 0;
             if (TVuThread* vu = window->Workers().VuThread()) vu->getLevels(p1, p2, r1, r2);
             return r1 > 0.01;
@@ -174,6 +181,10 @@ TEST_F(MeasurementRunConcurrent, ATwelveSecondRunEndsAsOneCompleteProtectedFile)
     EXPECT_EQ(file.GetNumBlocks(), 1 + static_cast<int32_t>(minuteOf(stop) - minuteOf(start)));
     EXPECT_EQ(QFileInfo(Target()).permissions() & QFileDevice::WriteOwner, 0);
     EXPECT_EQ(file.GetVorschrift(), Preset().vor);
+    // The closing block's protocol lines, then the end of the measurement.
+    const QStringList memo = window->MemoLines();
+    EXPECT_TRUE(memo.filter(QRegularExpression(QStringLiteral("^End: "))).size() >= 1) << memo.join('\n').toStdString();
+    EXPECT_TRUE(memo.last().endsWith(QStringLiteral(": End of Measurement")));
 
     // The longer values backup holds the file's first records, byte for byte.
     QByteArray backup;
@@ -487,15 +498,50 @@ TEST_F(MeasurementRunConcurrent, NothingWritableKeepsTheCrashMarkerAndSaysSo) {
     EXPECT_TRUE(dialogs.messages().back().text.contains(QStringLiteral("could not be saved")));
 }
 
-TEST_F(MeasurementRunConcurrent, ALevelOverItsLimitAtTheStartIsLoggedAsExceed) {
+TEST_F(MeasurementRunConcurrent, ALevelOverItsLimitAtTheStartIsLoggedAsExceedInEveryRun) {
     StartProgram();
     TVTPreset preset = Preset();
     preset.messungen[kPresetEntryLeqK].Rot = 90;  // the tone reads 94 dB
     preset.messungen[kPresetEntryLeqK].Gelb = 85;
     preset.messungen[kPresetEntryLeqK].Status = 2;
     UsePreset(preset);
+    window->Settings().overWritePrompt = false;
+    for (int run = 0; run < 2; ++run) {
+        StartRun();
+        EXPECT_TRUE(ProcessUntil([this] { return Messages(QStringLiteral("Exceed")); })) << "run " << run;
+        window->StopMessung(3);
+    }
+}
+
+TEST_F(MeasurementRunConcurrent, AFailingCrashBackupIsToldOncePerRun) {
+    StartProgram();
     StartRun();
-    EXPECT_TRUE(ProcessUntil([this] { return Messages(QStringLiteral("Exceed")); }));
+    // The backup folder turns into a file: every backup from now on fails.
+    const QString basis = window->Fields().basisPfad;
+    ASSERT_TRUE(QDir(basis).removeRecursively());
+    QFile blocker(basis);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const size_t mark = seen.size();
+    ASSERT_TRUE(ProcessUntil([&] { return CountSeen(kNotifyPeriodicBackup, mark) >= 3; }));
+    int told = 0;
+    const TDaten* run = messDaten.load();
+    for (int32_t i = 0; i < run->GetSmsCount(); ++i) {
+        if (run->GetSms(i).meldung.contains(QStringLiteral("crash backup could not be written"))) ++told;
+    }
+    EXPECT_EQ(told, 1);
+}
+
+TEST_F(MeasurementRunConcurrent, ADeadAudioDeviceStopsTheRunAndOffersTheSetUp) {
+    StartProgram();
+    StartRun();
+    dialogs.ScriptMessage(platform::kMessageRight);  // Audio Device Setup
+    PostMainNotify(kNotifyAudioFailure, 0);
+    ASSERT_TRUE(ProcessUntil([this] { return !window->GetMessungLaeuft() && !dialogs.messages().empty(); }));
+    EXPECT_EQ(dialogs.messages().back().header, QStringLiteral("AUDIO I/O NOT RUNNING!"));
+    EXPECT_TRUE(dialogs.messages().back().text.contains(QStringLiteral("The measurment has been stopped.")));
+    EXPECT_TRUE(QFileInfo::exists(QDir(window->Fields().userPfad).filePath("Notstop0.vtm")));
+    EXPECT_EQ(Marker(), 0);
 }
 
 }  // namespace
