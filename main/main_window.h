@@ -153,6 +153,11 @@ public:
     // --- Shut-down and power ---
     bool CheckPowerStatus();
     bool IsOnBattery() const { return isAkku_; }
+    // The end of the session is asked for: refused while a measurement runs
+    // and the session end is to be blocked; agreeing lets the close pass.
+    bool QueryEndSession();
+    // The session ends: a running measurement stops without questions.
+    void EndSessionStop();
     void Beenden1Click() { close(); }
     // The time stamped by the last clock tick (notification 14).
     platform::TDateTime LastClockTick() const { return zeitSpeicher_; }
@@ -301,6 +306,7 @@ private:
     // State.
     std::atomic<bool> messungLaeuft_{false};
     bool leaving_ = false;
+    bool windowsEnde_ = false;
     bool migrated_ = false;
     bool isAkku_ = false;
     bool formCreated_ = false;

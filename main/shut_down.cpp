@@ -52,6 +52,8 @@ void TVTProMaster::closeEvent(QCloseEvent* event) {
 
 bool TVTProMaster::FormCloseQuery() {
     CloseInfoWindow();
+    CloseProtocolWindow();
+    if (windowsEnde_) return true;
     if (GetMessungLaeuft()) {
         canSetForeGround_ = false;
         AskMessage(GetLangText(76) + QStringLiteral("\r\n") + GetLangText(77), 0, 78, 0, 0, 1054, this);
@@ -59,6 +61,24 @@ bool TVTProMaster::FormCloseQuery() {
         return false;
     }
     return AskMessageIds(80, 101, 1125, 0, 208, this) == platform::kMessageRight;
+}
+
+bool TVTProMaster::QueryEndSession() {
+    if (GetMessungLaeuft() && blockWinExit) return false;
+    windowsEnde_ = true;
+    return true;
+}
+
+void TVTProMaster::EndSessionStop() {
+    CloseInfoWindow();
+    CloseProtocolWindow();
+    if (!GetMessungLaeuft() && !hEOM_) return;
+    AddEventMessage(GetLangText(865), false, false);
+    if (GetMessungLaeuft()) {
+        StopMessung(2);
+    } else {
+        FinishFromEndDialog(2);  // stopped already, the end dialog was still open
+    }
 }
 
 bool TVTProMaster::CheckPowerStatus() {
