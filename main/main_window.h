@@ -43,6 +43,8 @@ class TVuMeterView;
 class TWasAudio;
 class TVTPresetHandler;
 class TDaten;
+class TGraphView;
+class TZoomControl;
 
 // What the program was started with.
 struct StartOptions {
@@ -152,6 +154,13 @@ public:
     TVuMeterView* VuMeter() const { return vuView_; }
     TPaintBox32* pbVU() const;
 
+    // --- Level graph and zoom window ---
+    TGraphView* GraphView() const { return graphView_.get(); }
+    TZoomControl* ZoomControl() const { return zoom_.get(); }
+    void ShowZoomWindow(const QString& theNewInfo, const QString& theHeader, int32_t zoomId);
+    void CloseZoomWindow();
+    void RefreshEventZoom(bool showIt);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -230,4 +239,9 @@ private:
     QMenu* settingsMenu_ = nullptr;
     QAction* exitAction_ = nullptr;
     QAction* resetSettingsAction_ = nullptr;
+
+    // Level graph and zoom window (graph_view.cpp, zoom_window.cpp, main_graph.cpp).
+    void CreateGraphView();
+    std::unique_ptr<TGraphView> graphView_;
+    std::unique_ptr<TZoomControl> zoom_;
 };
