@@ -55,6 +55,29 @@ QString ClockLabel(platform::TDateTime t) {
     return text;
 }
 
+DayTime DayTime::FromSeconds(int64_t seconds) {
+    constexpr int64_t kSecondsPerDay = 86400;
+    int64_t day = seconds % kSecondsPerDay;
+    if (day < 0) day += kSecondsPerDay;
+    return DayTime{static_cast<int>(day / 3600), static_cast<int>(day / 60 % 60), static_cast<int>(day % 60)};
+}
+
+DayTime FirstTimeLabel(const DayTime& base, int tickSeconds) {
+    const DayTime next = DayTime::FromSeconds(static_cast<int64_t>(base.Seconds()) + tickSeconds);
+    if (next.h != base.h) return DayTime{next.h, 0, 0};
+    const int m = base.m;
+    if (m < 30 && next.m > 30) return DayTime{base.h, 30, 0};
+    if (m < 15 && next.m > 15) return DayTime{base.h, 15, 0};
+    if (m < 45 && next.m > 45) return DayTime{base.h, 45, 0};
+    for (int v : {10, 20, 30, 40, 50}) {
+        if (m < v && v < next.m) return DayTime{base.h, v, 0};
+    }
+    for (int v = 5; v <= 55; v += 5) {
+        if (m < v && v < next.m) return DayTime{base.h, v, 0};
+    }
+    return DayTime::FromSeconds(base.h * 3600 + (m + (next.s > 0 ? 1 : 0)) * 60);
+}
+
 int32_t StoreInterval(const TDaten& data) {
     const int32_t interval = data.GetDrawInterval();
     return interval < 1 ? 60 : interval;

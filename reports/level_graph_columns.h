@@ -59,6 +59,18 @@ double BoundedY(double y, double top, double bottom);
 // "hh:mm", with ":ss" when the seconds are not 0.
 QString ClockLabel(platform::TDateTime t);
 
+// A clock time of day in whole seconds.
+struct DayTime {
+    int h = 0, m = 0, s = 0;
+    int Seconds() const { return h * 3600 + m * 60 + s; }
+    // Wraps into one day.
+    static DayTime FromSeconds(int64_t seconds);
+};
+// The first time label of the paint-device drawing: a round time within one
+// tick after the base (the next full hour, then :30, :15, :45, a multiple
+// of 10, of 5, else the next minute).
+DayTime FirstTimeLabel(const DayTime& base, int tickSeconds);
+
 // The levels of one column.
 struct Levels {
     double peak = 0.0;

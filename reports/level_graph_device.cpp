@@ -17,39 +17,11 @@
 namespace {
 
 using level_graph::Levels;
+using level_graph::DayTime;
 using level_graph::Selection;
 
 constexpr platform::TDateTime kEarliestRealTime = 10.0;
-constexpr int kSecondsPerDay = 86400;
 constexpr int kMostGridLines = 100000;
-
-// A clock time of day in whole seconds.
-struct DayTime {
-    int h = 0, m = 0, s = 0;
-    int Seconds() const { return h * 3600 + m * 60 + s; }
-    static DayTime FromSeconds(int64_t seconds) {
-        int64_t day = seconds % kSecondsPerDay;
-        if (day < 0) day += kSecondsPerDay;
-        return DayTime{static_cast<int>(day / 3600), static_cast<int>(day / 60 % 60), static_cast<int>(day % 60)};
-    }
-};
-
-// The first time label: a round time within one tick after the base.
-DayTime FirstLabel(const DayTime& base, int tickSeconds) {
-    const DayTime next = DayTime::FromSeconds(static_cast<int64_t>(base.Seconds()) + tickSeconds);
-    if (next.h != base.h) return DayTime{next.h, 0, 0};
-    const int m = base.m;
-    if (m < 30 && next.m > 30) return DayTime{base.h, 30, 0};
-    if (m < 15 && next.m > 15) return DayTime{base.h, 15, 0};
-    if (m < 45 && next.m > 45) return DayTime{base.h, 45, 0};
-    for (int v : {10, 20, 30, 40, 50}) {
-        if (m < v && v < next.m) return DayTime{base.h, v, 0};
-    }
-    for (int v = 5; v <= 55; v += 5) {
-        if (m < v && v < next.m) return DayTime{base.h, v, 0};
-    }
-    return DayTime::FromSeconds(base.h * 3600 + (m + (next.s > 0 ? 1 : 0)) * 60);
-}
 
 QString HourMinute(const DayTime& t) {
     return QStringLiteral("%1:%2").arg(t.h, 2, 10, QLatin1Char('0')).arg(t.m, 2, 10, QLatin1Char('0'));
@@ -150,7 +122,7 @@ bool TLeqGrafik::DrawDevice(QPainter& gr, TDaten& data, bool drawAll, bool showL
         const DayTime ref{parts.hour, parts.min, parts.sec};
         const DayTime base =
             sel.first > 0 ? ref : DayTime::FromSeconds(static_cast<int64_t>(ref.Seconds()) - interval);
-        DayTime label = FirstLabel(base, tick);
+        DayTime label = level_graph::FirstTimeLabel(base, tick);
         // A first label after midnight lies ahead of a base before it.
         const int hoursAhead = (label.h - base.h + 24) % 24;
         const double offset = (hoursAhead * 3600.0 + (label.m - base.m) * 60.0 - base.s) / interval;
