@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <cmath>
 
@@ -23,6 +24,17 @@ QRect WorkAreaOf(const QWidget* widget) {
     if (screen == nullptr) screen = QGuiApplication::primaryScreen();
     return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
 }
+
+// The caption bar and border around the client area, as the window system
+// reports them once the window exists.
+QSize FrameExtra(const QWidget* window) {
+    const QWindow* handle = window->windowHandle();
+    const QMargins m = handle != nullptr ? handle->frameMargins() : QMargins();
+    return QSize(m.left() + m.right(), m.top() + m.bottom());
+}
+
+// The window's outer rectangle (pos() is the frame's position).
+QRect OuterRect(const QWidget* window) { return QRect(window->pos(), window->size() + FrameExtra(window)); }
 
 TFont32 ZoomFont(double scale) {
     TFont32 font;
@@ -44,6 +56,10 @@ TZoomWindow::TZoomWindow(QWidget* owner) : QWidget(owner, Qt::Tool) {
     scroller_ = new QScrollArea(this);
     scroller_->setFrameShape(QFrame::NoFrame);
     scroller_->setWidgetResizable(false);
+    // The window takes the size of its text, however small; scroll bars
+    // appear only when it is limited to the work area.
+    scroller_->setMinimumSize(1, 1);
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
     layout->addWidget(scroller_);
     content_ = new QWidget;
     pbMain = new TPaintBox32(content_);
@@ -52,6 +68,7 @@ TZoomWindow::TZoomWindow(QWidget* owner) : QWidget(owner, Qt::Tool) {
     pbMain->OnClick = [this](TPaintBox32*) { hide(); };
     scroller_->setWidget(content_);
     resize(422, 250);
+    create();
 }
 
 void TZoomWindow::SetInfoText(const QString& theNewInfo, const QString& theHeader) {
@@ -70,13 +87,13 @@ void TZoomWindow::SetInfoText(const QString& theNewInfo, const QString& theHeade
 
     // The caption bar and frame count when the window is kept on the screen.
     const QRect work = WorkAreaOf(this);
-    const QSize frameExtra = frameGeometry().size() - geometry().size();
-    QRect frame(frameGeometry().topLeft(), size() + frameExtra);
+    QRect frame = OuterRect(this);
     if (frame.bottom() > work.bottom()) frame.moveBottom(work.bottom());
     if (frame.top() < work.top()) {
         frame.moveTop(work.top());
-        frame.setHeight(work.height());
-        resize(width(), std::max(1, work.height() - frameExtra.height()));
+        // Only a text taller than the work area limits the height; it then scrolls.
+        if (frame.height() > work.height())
+            resize(width(), std::max(1, work.height() - FrameExtra(this).height()));
     }
     move(frame.topLeft());
 
@@ -114,7 +131,7 @@ void TZoomControl::PlaceNewWindow() {
     QPoint centre(centreX_, centreY_);
     if (centreX_ <= 0 || centreY_ <= 0)
         centre = QPoint(RoundI(work.left() + work.width() * 0.5), RoundI(work.top() + work.height() * 0.5));
-    const QSize size = hZoomWindow->frameGeometry().size();
+    const QSize size = OuterRect(hZoomWindow).size();
     QRect frame(RoundI(centre.x() - size.width() * 0.5), RoundI(centre.y() - size.height() * 0.5), size.width(),
                 size.height());
     if (frame.bottom() > work.bottom()) frame.moveBottom(work.bottom());
@@ -129,7 +146,7 @@ void TZoomControl::CloseZoomWindow() {
     lastZoomId = 0;
     if (hZoomWindow == nullptr) return;
     hZoomWindow->hide();
-    const QRect frame = hZoomWindow->frameGeometry();
+    const QRect frame = OuterRect(hZoomWindow);
     centreX_ = RoundI(frame.left() + frame.width() * 0.5);
     centreY_ = RoundI(frame.top() + frame.height() * 0.5);
     delete hZoomWindow;
