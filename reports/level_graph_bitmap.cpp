@@ -1,6 +1,7 @@
 // The bitmap drawing of the level graph: the main window's live graph with
 // its rounded plot panel, limit marks, grids, up to four traces and legend.
-#include <QVector>
+#include <QPainter>
+#include <QPolygonF>
 
 #include <cmath>
 #include <exception>
@@ -196,7 +197,7 @@ bool TLeqGrafik::DrawBitmap(TBitmap32& buffer, TDaten& data, bool drawAll, bool 
     }
 
     // Traces.
-    QVector<QPointF> leqPts, leqKPts, peakPts, leqPPts;
+    QPolygonF leqPts, leqKPts, peakPts, leqPPts;
     int32_t emitted = 0;
     if (n >= 1 && plotUsable && sel.count > 0) {
         lastStartId = sel.first;
@@ -244,14 +245,13 @@ bool TLeqGrafik::DrawBitmap(TBitmap32& buffer, TDaten& data, bool drawAll, bool 
             });
     }
     if (emitted > 0) {
-        auto canvas = CreateCanvas32(buffer);
-        canvas->roundCaps = true;
-        canvas->FillBrush().visible = false;
+        QPainter painter(&buffer.Image());
+        painter.setRenderHint(QPainter::Antialiasing);
         const double width = RoundI(masterTraceWidth);
-        auto trace = [&](bool shown, const QVector<QPointF>& points, TColor colour) {
+        auto trace = [&](bool shown, const QPolygonF& points, TColor colour) {
             if (!shown) return;
-            SetCanvasColors(canvas.get(), Color32(colour), Color32(colour), width);
-            canvas->Polyline(points);
+            level_graph::StrokeTrace(painter, QPen(QColorOf(colour), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin),
+                                     points);
         };
         trace(showLeqK, leqKPts, cLEQK);
         trace(showLeqP, leqPPts, cLEQP);

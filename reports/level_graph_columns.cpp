@@ -1,5 +1,9 @@
 #include "reports/level_graph_columns.h"
 
+#include <QLineF>
+#include <QPainter>
+#include <QVector>
+
 #include <cmath>
 
 #include "reports/level_graph.h"
@@ -76,6 +80,22 @@ DayTime FirstTimeLabel(const DayTime& base, int tickSeconds) {
         if (m < v && v < next.m) return DayTime{base.h, v, 0};
     }
     return DayTime::FromSeconds(base.h * 3600 + (m + (next.s > 0 ? 1 : 0)) * 60);
+}
+
+void StrokeTrace(QPainter& painter, const QPen& pen, const QPolygonF& points) {
+    if (points.size() < 2) return;
+    if (pen.style() != Qt::SolidLine || pen.color().alpha() != 255) {
+        painter.setPen(pen);
+        painter.drawPolyline(points);
+        return;
+    }
+    QPen segmentPen = pen;
+    segmentPen.setCapStyle(Qt::SquareCap);
+    painter.setPen(segmentPen);
+    QVector<QLineF> segments;
+    segments.reserve(points.size() - 1);
+    for (qsizetype i = 1; i < points.size(); ++i) segments.append(QLineF(points[i - 1], points[i]));
+    painter.drawLines(segments);
 }
 
 int32_t StoreInterval(const TDaten& data) {

@@ -6,7 +6,11 @@
 #include <algorithm>
 #include <cstdint>
 
+#include <QPen>
+#include <QPolygonF>
 #include <QString>
+
+class QPainter;
 
 #include "platform/date_time.h"
 #include "store/measurement_records.h"
@@ -70,6 +74,13 @@ struct DayTime {
 // tick after the base (the next full hour, then :30, :15, :45, a multiple
 // of 10, of 5, else the next minute).
 DayTime FirstTimeLabel(const DayTime& base, int tickSeconds);
+
+// Draws a trace through points. An opaque solid pen draws the segments one
+// by one with square caps, which close the joins of a trace a few pixels
+// wide as one polyline would, at a fraction of the cost: Qt strokes a
+// polyline as one self-overlapping path. Any other pen (dashes,
+// transparency) draws the polyline itself.
+void StrokeTrace(QPainter& painter, const QPen& pen, const QPolygonF& points);
 
 // The levels of one column.
 struct Levels {

@@ -185,18 +185,9 @@ bool TLeqGrafik::DrawDevice(QPainter& gr, TDaten& data, bool drawAll, bool showL
     }
     gr.setBrush(Qt::NoBrush);
     if (leqKPts.size() >= 2) {
-        if (showLeqK) {
-            gr.setPen(pLEQKurz);
-            gr.drawPolyline(leqKPts);
-        }
-        if (showPeak) {
-            gr.setPen(pPeak);
-            gr.drawPolyline(peakPts);
-        }
-        if (showLeq) {
-            gr.setPen(pLEQ);
-            gr.drawPolyline(leqPts);
-        }
+        if (showLeqK) level_graph::StrokeTrace(gr, pLEQKurz, QPolygonF(leqKPts));
+        if (showPeak) level_graph::StrokeTrace(gr, pPeak, QPolygonF(peakPts));
+        if (showLeq) level_graph::StrokeTrace(gr, pLEQ, QPolygonF(leqPts));
     } else if (leqKPts.size() == 1) {
         const double half = dotSize == 1.0 ? 0.0 : dotSize / 2;
         auto dot = [&](bool shown, const QPoint& at, const QPen& pen) {
