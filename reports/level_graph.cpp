@@ -198,7 +198,7 @@ platform::TDateTime TLeqGrafik::GetTime(int32_t xpos) const {
 }
 
 int32_t TLeqGrafik::GetXPos(platform::TDateTime zeit) const {
-    if (!std::isfinite(zeit)) return -1;
+    if (!level_graph::UsableTime(zeit)) return -1;
     std::lock_guard guard(csPos);
     const int64_t aligned = AlignedStartMs(startIntern, intervalIntern);
     const int64_t at = platform::DateTimeToMs(zeit);

@@ -23,8 +23,6 @@ using level_graph::Selection;
 
 constexpr TColor32 kPeakLimitFill = Opaque32(255, 0, 0);
 constexpr TColor32 kLeqLimitFill = Opaque32(239, 177, 24);
-// Date-times before this day carry no real time.
-constexpr platform::TDateTime kEarliestRealTime = 10.0;
 // More time lines than any screen or page has pixel columns.
 constexpr int kMostGridLines = 100000;
 
@@ -143,7 +141,7 @@ bool TLeqGrafik::DrawBitmap(TBitmap32& buffer, TDaten& data, bool drawAll, bool 
                   : block   ? level_graph::ChooseBlock(data, n, p.Width(), interval)
                             : level_graph::ChooseScrollingBitmap(data, n, p.Width(), cursor);
     const int32_t tick = level_graph::SettleLabelStep(sel, interval, true);
-    if (!(sel.reference >= kEarliestRealTime)) sel.reference = CorrectedNow();
+    if (!level_graph::UsableTime(sel.reference)) sel.reference = CorrectedNow();
     {
         std::lock_guard guard(csPos);
         startIntern = sel.reference;

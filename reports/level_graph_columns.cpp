@@ -5,8 +5,10 @@
 #include <QVector>
 
 #include <cmath>
+#include <exception>
 
 #include "reports/level_graph.h"
+#include "ui_kit/services/clock.h"
 
 namespace level_graph {
 
@@ -35,6 +37,17 @@ int64_t FloorTo(int64_t value, int64_t unit) {
     int64_t q = value / unit;
     if (value % unit != 0 && value < 0) --q;
     return q * unit;
+}
+
+bool UsableTime(platform::TDateTime t) {
+    constexpr platform::TDateTime kEarliestRealTime = 10.0;
+    if (!(t >= kEarliestRealTime)) return false;
+    try {
+        platform::DateTimeToMs(t);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 int32_t UsableRange(TDaten& data) {
@@ -123,15 +136,17 @@ Selection ChooseBlock(const TDaten& data, int32_t n, int32_t w, int32_t interval
     s.reference = data.GetStartTime();
     if (n < 1 || w < kNarrowestPlot) return s;
     const int32_t blockSeconds = data.GetLEQDauer();
-    if (data.GetNumBlocks() < 1) {
-        const platform::TDateTime start = data.GetStartTime();
+    TBlockDaten8 last;
+    if (data.GetNumBlocks() >= 1) data.GetBlock(data.GetNumBlocks() - 1, last);
+    // A block whose end is no usable time counts as none.
+    if (data.GetNumBlocks() < 1 || !UsableTime(last.ende)) {
+        const platform::TDateTime stored = data.GetStartTime();
+        const platform::TDateTime start = UsableTime(stored) ? stored : CorrectedNow();
         s.reference = FirstBlockReference(start, blockSeconds);
         const double seconds =
             static_cast<double>(platform::DateTimeToMs(start) - platform::DateTimeToMs(s.reference)) / kMsPerSecond;
         s.offsetPts = std::ceil(seconds / interval);
     } else {
-        TBlockDaten8 last;
-        data.GetBlock(data.GetNumBlocks() - 1, last);
         s.reference = platform::MsToDateTime(FloorTo(platform::DateTimeToMs(last.ende), kMsPerMinute));
         // Time stamps may run backwards after a clock change: the newest
         // value at or before the block start wins.

@@ -53,6 +53,9 @@ Selection ChooseScrollingDevice(const TDaten& data, int32_t n, int32_t w, int32_
 // Answers the tick in seconds.
 int32_t SettleLabelStep(Selection& s, int32_t interval, bool countPixels);
 
+// A date-time a drawing can count with: a real time (day 10 or later)
+// that the calendar can represent. Damaged time stamps are none.
+bool UsableTime(platform::TDateTime t);
 // Floors value to a multiple of unit (also below 0).
 int64_t FloorTo(int64_t value, int64_t unit);
 // A stored range below 21 dB is no usable scale: 80 dB is drawn and written back.

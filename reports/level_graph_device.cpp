@@ -20,7 +20,6 @@ using level_graph::Levels;
 using level_graph::DayTime;
 using level_graph::Selection;
 
-constexpr platform::TDateTime kEarliestRealTime = 10.0;
 constexpr int kMostGridLines = 100000;
 
 QString HourMinute(const DayTime& t) {
@@ -117,7 +116,7 @@ bool TLeqGrafik::DrawDevice(QPainter& gr, TDaten& data, bool drawAll, bool showL
         const int32_t refIndex = sel.first == 0 ? 1 : sel.first;
         const double refStamp = n >= 2 ? data.GetWert(refIndex).TimeStamp : 0.0;
         platform::TDateTime refTime = n >= 2 ? refStamp : data.GetStartTime();
-        if (!(refTime >= kEarliestRealTime)) refTime = CorrectedNow();
+        if (!level_graph::UsableTime(refTime)) refTime = CorrectedNow();
         const platform::DateTimeParts parts = platform::DecodeDateTime(refTime);
         const DayTime ref{parts.hour, parts.min, parts.sec};
         const DayTime base =

@@ -350,6 +350,28 @@ TEST_F(LevelGraph, BadLevelsTimesAndSizesStillDraw) {
     ASSERT_TRUE(Draw(*data));
     EXPECT_GE(graph.GetAlignedStart(), before - 3600 * kSecond);
 
+    // A time stamp and a block end beyond the calendar: drawn from now.
+    auto damaged = std::make_unique<TDaten>();
+    damaged->SetDrawInterval(1);
+    damaged->SetLEQDauer(60);
+    for (int i = 0; i < 700; ++i) {
+        TSaveIT6 value;
+        value.TimeStamp = i == 100 ? 1.0e12 : At(10, 0, 0) + i * kSecond;
+        value.leq = 80;
+        damaged->AddWert(value);
+    }
+    TBlockDaten8 block;
+    block.ende = -1.0e12;
+    damaged->AddBlock(block);
+    for (bool blockView : {false, true}) {
+        graph.SetAntPos(100);
+        graph.SetBlock(blockView);
+        ASSERT_TRUE(Draw(*damaged));
+        EXPECT_GE(graph.GetAlignedStart(), before - 3600 * kSecond) << blockView;
+        EXPECT_EQ(graph.GetXPos(1.0e12), -1);
+    }
+    graph.SetBlock(false);
+
     // A graph 51 pixels wide or 1 pixel high.
     auto many = Store(1000, At(10, 0, 0));
     for (QSize size : {QSize(51, 120), QSize(700, 1), QSize(Left() + 1, 60)}) {
