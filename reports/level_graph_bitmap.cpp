@@ -23,8 +23,6 @@ using level_graph::Selection;
 
 constexpr TColor32 kPeakLimitFill = Opaque32(255, 0, 0);
 constexpr TColor32 kLeqLimitFill = Opaque32(239, 177, 24);
-// More time lines than any screen or page has pixel columns.
-constexpr int kMostGridLines = 100000;
 
 // The plot in the edges the drawing counts with (right and bottom exclusive).
 struct Edges {
@@ -178,7 +176,7 @@ bool TLeqGrafik::DrawBitmap(TBitmap32& buffer, TDaten& data, bool drawAll, bool 
             t = platform::MsToDateTime(gridStart + static_cast<int64_t>(tick) * 1000);
         }
         int previousEnd = 0;
-        for (int i = 0; i < kMostGridLines && p.right + 3 > (i * sel.labelStep + offset) * sel.pixelsPerValue;
+        for (int i = 0; i < level_graph::kMostGridLines && p.right + 3 > (i * sel.labelStep + offset) * sel.pixelsPerValue;
              ++i) {
             int x = RoundI((i * sel.labelStep + offset) * sel.pixelsPerValue);
             if (x < 0) continue;

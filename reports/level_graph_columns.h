@@ -53,6 +53,10 @@ Selection ChooseScrollingDevice(const TDaten& data, int32_t n, int32_t w, int32_
 // Answers the tick in seconds.
 int32_t SettleLabelStep(Selection& s, int32_t interval, bool countPixels);
 
+// More time lines than any screen or page has pixel columns: a bound that
+// no sane label step reaches.
+inline constexpr int kMostGridLines = 100000;
+
 // A date-time a drawing can count with: a real time (day 10 or later)
 // that the calendar can represent. Damaged time stamps are none.
 bool UsableTime(platform::TDateTime t);

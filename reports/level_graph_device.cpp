@@ -20,7 +20,6 @@ using level_graph::Levels;
 using level_graph::DayTime;
 using level_graph::Selection;
 
-constexpr int kMostGridLines = 100000;
 
 QString HourMinute(const DayTime& t) {
     return QStringLiteral("%1:%2").arg(t.h, 2, 10, QLatin1Char('0')).arg(t.m, 2, 10, QLatin1Char('0'));
@@ -127,7 +126,7 @@ bool TLeqGrafik::DrawDevice(QPainter& gr, TDaten& data, bool drawAll, bool showL
         const double offset = (hoursAhead * 3600.0 + (label.m - base.m) * 60.0 - base.s) / interval;
         const bool withLabels = n >= 2 && refStamp > 0.0;
         const int advance = RoundI(interval * sel.labelStep / 60.0);
-        for (int i = 0; i < kMostGridLines && d.width() + 3 > (i * sel.labelStep + offset) * sel.pixelsPerValue;
+        for (int i = 0; i < level_graph::kMostGridLines && d.width() + 3 > (i * sel.labelStep + offset) * sel.pixelsPerValue;
              ++i) {
             int x = RoundI((i * sel.labelStep + offset) * sel.pixelsPerValue);
             if (x >= 0) {
