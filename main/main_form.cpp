@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "main/graph_view.h"
 #include "main/main_form_layout.h"
 #include "main/main_window.h"
 #include "main/vu_meter_view.h"
@@ -18,7 +19,6 @@
 
 namespace {
 
-constexpr uintptr_t kNotifyGraphRedraw = 2;
 constexpr uintptr_t kNotifyForceValueRedraw = 257;
 constexpr intptr_t kLayoutArgument = 4;
 
@@ -56,6 +56,7 @@ void TVTProMaster::BuildForm() {
     pbRunten_ = NewPanel(central_);
     pbMInfo_ = NewPanel(central_);
     pbIpInfo_ = NewPanel(central_);
+    CreateGraphView();
     BuildMenus();
     setWindowTitle(GetLangText(101));
     resize(990, 720);
@@ -75,6 +76,7 @@ TPaintBox32* TVTProMaster::pbVU() const { return vuView_; }
 
 void TVTProMaster::SetUiScale(double dpi) {
     SetUIScale(dpi / 96.0);
+    if (graphView_) graphView_->ApplyUiScale();
     LayoutForm();
 }
 
@@ -128,6 +130,7 @@ void TVTProMaster::SetDisplayColors(int32_t scheme, bool force) {
         if (box) box->Invalidate();
     }
     if (TinfoWindow* window = infoWindow.load()) window->Set_color(clText, clPanel32, clFrame32);
+    if (graphView_) graphView_->ApplyColorScheme();
     PostMainNotify(kNotifyClockTick, 0);
     PostMainNotify(kNotifyGraphRedraw, 0);
     PostMainNotify(kNotifyVuLayout, kLayoutArgument);

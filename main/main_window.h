@@ -56,6 +56,8 @@ class TDaten;
 class TEndOfMeasurement;
 struct TVTPreset;
 class THinweise;
+class TGraphView;
+class TZoomControl;
 
 // What the program was started with.
 struct StartOptions {
@@ -215,6 +217,12 @@ public:
     QString MeasurementFileName() const { return measurementFile_; }
     int32_t StatusInfo() const { return statusInfo_; }
     bool KeepsAwake() const { return keepAwake_.SleepBlocked() || keepAwake_.ScreenBlocked(); }
+    // --- Level graph and zoom window ---
+    TGraphView* GraphView() const { return graphView_.get(); }
+    TZoomControl* ZoomControl() const { return zoom_.get(); }
+    void ShowZoomWindow(const QString& theNewInfo, const QString& theHeader, int32_t zoomId);
+    void CloseZoomWindow();
+    void RefreshEventZoom(bool showIt);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -371,4 +379,8 @@ private:
     bool isOverPeak_ = false;
     double maxPeak_ = 0.0;
     platform::TDateTime maxPeakTime_ = 0.0;
+    // Level graph and zoom window (graph_view.cpp, zoom_window.cpp, main_graph.cpp).
+    void CreateGraphView();
+    std::unique_ptr<TGraphView> graphView_;
+    std::unique_ptr<TZoomControl> zoom_;
 };

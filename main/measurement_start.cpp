@@ -216,6 +216,7 @@ void TVTProMaster::ApplyPresetToDefaultStore() {
 // The start proper, once every check and dialog agreed.
 void TVTProMaster::StartPrepared(platform::TDateTime) {
     TDaten* store = defaultDaten.load();
+    RefreshEventZoom(false);
     HideTrayIcon();
     events_.Clear();
     if (pbInfoMessung_) pbInfoMessung_->Invalidate();

@@ -30,7 +30,6 @@
 
 namespace {
 
-constexpr uintptr_t kNotifyGraphRedraw = 2;
 constexpr int kCalcStopWaitMs = 2500;
 constexpr int kSaveNameAttempts = 9;
 constexpr int32_t kHintsBelowEndDialog = 5;

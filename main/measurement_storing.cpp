@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr uintptr_t kNotifyGraphRedraw = 2;
 
 bool IsEmptyRecord(const TSaveIT6& record) { return record.leq <= -1.0; }
 

@@ -2,6 +2,7 @@
 // and dialogs post a code and an argument; the handler runs here, on the GUI
 // thread, in the order of the posts.
 #include "audio/audio_start_stop.h"
+#include "main/graph_view.h"
 #include "main/main_window.h"
 #include "main/vu_meter_view.h"
 #include "store/measurement_store.h"
@@ -56,6 +57,21 @@ void TVTProMaster::RegisterNotifications() {
     dispatch_.Add(kNotifyStatusLine, [this](int32_t) {
         if (pbStatus_) pbStatus_->Invalidate();
     });
+    // The level graph: 2 renders the display copy, 51 and 256 show the result.
+    dispatch_.Add(
+        kNotifyGraphRedraw,
+        [this](int32_t) {
+            if (graphView_) graphView_->RedrawGraph();
+        },
+        true);
+    for (uintptr_t repaint : {kNotifyGraphCursor, kNotifyGraphRepaint}) {
+        dispatch_.Add(
+            repaint,
+            [this](int32_t) {
+                if (graphView_) graphView_->RepaintGraph();
+            },
+            true);
+    }
     RegisterRunNotifications();
 }
 

@@ -12,6 +12,8 @@
 #include "audio/audio_start_stop.h"
 #include "audio/wasapi_devices.h"
 #include "main/command_line.h"
+#include "main/graph_view.h"
+#include "main/zoom_window.h"
 #include "main/main_window.h"
 #include "main/power_watch.h"
 #include "main/time_change_watch.h"
@@ -197,6 +199,8 @@ void TVTProMaster::InitAfterCreate() {
     PostMainNotify(kNotifyArtNetSetup, kArtNetBlackoutSetup);
     // The automatic start runs once the window is complete.
     if (settings_.autoStart) QTimer::singleShot(0, this, [this] { AutoStartMessung(); });
+    RefreshEventZoom(false);
+    if (graphView_) graphView_->StartTimer();
 }
 
 // The previous version's settings are offered once: only while the current

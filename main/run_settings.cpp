@@ -10,6 +10,7 @@
 
 #include "audio/calculation_thread.h"
 #include "audio/vu_meter_thread.h"
+#include "main/graph_view.h"
 #include "main/main_window.h"
 #include "store/measurement_store.h"
 #include "store/measuring_preset.h"
@@ -164,6 +165,7 @@ void TVTProMaster::AddEventMessage(const QString& text, bool tray, bool box) {
             AskMessage(text, 0, 861, 0, 0, 1054, this);
         }
         events_.Add(CorrectedNow(), text);
+        RefreshEventZoom(true);
     } catch (...) {
         // Reporting an event must never stop the caller.
     }
@@ -171,6 +173,7 @@ void TVTProMaster::AddEventMessage(const QString& text, bool tray, bool box) {
 
 void TVTProMaster::DrawSvgIcon(QPainter& painter, int32_t index, const QRectF& square) {
     if (index == kCloserIconIndex) DrawCloseCross(painter, square);
+    if (index == kSetupIconIndex) DrawSetupIcon(painter, square);
 }
 
 void TVTProMaster::ApplyLanguage(int32_t lang, bool force) {

@@ -2,6 +2,7 @@
 // them after settings dialogs and at exit.
 #include <QMenuBar>
 
+#include "main/graph_view.h"
 #include "main/main_window.h"
 #include "platform/registry.h"
 #include "store/measurement_store.h"
@@ -46,6 +47,7 @@ bool TVTProMaster::LoadDeviceSettings() {
     SetGroupDefaults(settingsTable_, SettingGroup::Device);
     ReadSettingsGroup(settingsTable_, SettingGroup::Device);
     FinishDeviceRead(settings_, fields_);
+    if (graphView_) graphView_->ApplySettings();
     menuBar()->setVisible(settings_.showMenu);
     ApplyFullSizeMode(this, settings_.isMaxi);
     platform::SendMessage(handle_, WM_MAIN_NOTIFY, kNotifyInputAssign, settings_.storedInputAssign);
@@ -61,6 +63,7 @@ bool TVTProMaster::SaveSettingsOnExit() {
     if (normal.isValid()) settings_.normalRect = normal;
     settings_.showCmd = isMaximized() ? 3 : 1;
     settings_.isMaxi = IsFullSize(this);
+    if (graphView_) graphView_->StoreSettings();
     return WriteSettingsGroup(settingsTable_, SettingWriter::AtExit);
 }
 

@@ -6,7 +6,9 @@
 #include <cmath>
 
 #include "audio/audio_start_stop.h"
+#include "main/graph_view.h"
 #include "main/main_window.h"
+#include "main/zoom_window.h"
 #include "platform/registry.h"
 #include "store/measurement_store.h"
 #include "store/preset_handler.h"
@@ -110,6 +112,8 @@ void TVTProMaster::FormDestroy() {
     mainReady.store(false);
     if (workers_) workers_->StopClockThread();
     leaving_ = true;
+    if (graphView_) graphView_->StopTimer();
+    CloseZoomWindow();
     if (formCreated_) StopAudioIn();
     if (TDaten* store = defaultDaten.load(); store && formCreated_) SaveDefaultStore(*store);
     if (formCreated_) {

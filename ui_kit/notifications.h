@@ -16,6 +16,7 @@ inline constexpr uintptr_t kInputRunningCode = 324;
 
 // Notification codes (wParam of WM_MAIN_NOTIFY).
 enum NotifyCode : uintptr_t {
+    kNotifyGraphRedraw = 2,
     kNotifySampleRateChanged = 3,
     kNotifyInputAssign = 8,
     kNotifyClockTick = 14,
@@ -38,6 +39,7 @@ enum NotifyCode : uintptr_t {
     kNotifyNewLeqMax = 48,
     kNotifyBlockClosed = 49,
     kNotifyStatusText = 50,
+    kNotifyGraphCursor = 51,
     kNotifyPlannedDurationReached = 52,
     kNotifyWebClients = 53,
     kNotifyLeqOverLimit = 54,
@@ -47,6 +49,7 @@ enum NotifyCode : uintptr_t {
     kNotifyLanguage = 71,
     kNotifyThreadFailure = 72,
     kNotifyRecorderEnded = 74,
+    kNotifyGraphRepaint = 256,
     kNotifyPeriodicBackup = 258,
     kNotifySessionEvent = 259,
     kNotifyShowHints = 294,
