@@ -56,6 +56,7 @@ void TVTProMaster::BuildForm() {
     pbRunten_ = NewPanel(central_);
     pbMInfo_ = NewPanel(central_);
     pbIpInfo_ = NewPanel(central_);
+    BuildValueDisplays();
     BuildMenus();
     setWindowTitle(GetLangText(101));
     resize(990, 720);

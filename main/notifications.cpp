@@ -14,6 +14,7 @@ namespace {
 constexpr uintptr_t kNotifyNewEventData = 26;
 constexpr uintptr_t kNotifyInfoLineChanged = 50;
 constexpr uintptr_t kNotifyStatusLine = 323;
+constexpr uintptr_t kNotifyForceValueRedraw = 257;
 
 }  // namespace
 
@@ -39,14 +40,8 @@ void TVTProMaster::RegisterNotifications() {
     dispatch_.Add(
         kNotifyNewValues,
         [this](int32_t argument) {
-            if (argument != kNewValuesBlock) return;
-            calcRestartedLast_ = false;  // the calculation works again
-            workers_->FetchLeqAndCheck();
-            workers_->FetchPeakAndCheck();
-            workers_->FetchLeqKAndCheck();
-            workers_->FetchLeqK();
-            workers_->FetchLeq120();
-            workers_->FetchLeqFull();
+            if (argument == kNewValuesBlock) calcRestartedLast_ = false;  // the calculation works again
+            UpdateValues(argument == kNewValuesBlock);
         },
         true);
     dispatch_.Add(kNotifyInfoLineChanged, [this](int32_t) {
@@ -56,6 +51,7 @@ void TVTProMaster::RegisterNotifications() {
     dispatch_.Add(kNotifyStatusLine, [this](int32_t) {
         if (pbStatus_) pbStatus_->Invalidate();
     });
+    dispatch_.Add(kNotifyForceValueRedraw, [this](int32_t) { ForceValueRedraw(); });
 }
 
 void TVTProMaster::WMMainNotify(uintptr_t code, intptr_t argument) {
