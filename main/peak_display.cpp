@@ -115,6 +115,7 @@ void TPeakDisplay::ShowPeakC() {
     if (!bitmap.Empty()) {
         bitmap.Clear(clBack32);
         refreshDisplay_ = false;
+        SideTextHeight = peakCaptionFont_;  // the row captions
         DrawCurrentPeakRow(bitmap);
         if (FindPeak()) DrawNoiseControl(bitmap);
         else DrawBlockPeakRow(bitmap);

@@ -39,6 +39,7 @@ void TVTProMaster::BuildValueDisplays() {
     areaHooks.afterTopLayout = [this] {
         if (peakDisplay_) peakDisplay_->FitPeakFont();
     };
+    const auto drawIcon = areaHooks.drawIcon;
     displayAreas_ = std::make_unique<TDisplayAreas>(pbTop_, pbMitte_, std::move(areaHooks));
 
     TPeakDisplay::Hooks peakHooks;
@@ -49,7 +50,7 @@ void TVTProMaster::BuildValueDisplays() {
         const TWertCreate* reader = wertCreate.load();
         return reader != nullptr ? reader->GetCurrentBlockPeak() : 0.0;
     };
-    peakHooks.drawIcon = areaHooks.drawIcon;
+    peakHooks.drawIcon = drawIcon;
     // setStatusInfo stays unset until the status line takes texts in slots.
     peakDisplay_ = std::make_unique<TPeakDisplay>(pbPeakDisplay_, fields_.OutLevelDB, std::move(peakHooks));
 

@@ -30,12 +30,14 @@ constexpr std::array<TMeasureEntry, 3> kBuiltInEntries = {{{1, 1, 1800}, {1, 1, 
 QString Db() { return QStringLiteral("dB"); }
 QString SpacedDb() { return QStringLiteral(" dB"); }
 
-QString Fixed(double v, int32_t decimals) { return QLocale().toString(v, 'f', decimals); }
-
 double RoundTo(double v, int32_t decimals) {
     const double scale = std::pow(10.0, decimals);
     return std::nearbyint(v * scale) / scale;
 }
+
+// Adding 0.0 turns a negative zero into a plain one, so that a distance of
+// -0.01 reads "0.0", not "-0.0".
+QString Fixed(double v, int32_t decimals) { return QLocale().toString(RoundTo(v, decimals) + 0.0, 'f', decimals); }
 
 double AmplitudeDb(double offset, double amplitude) { return offset + 20.0 * std::log10(amplitude); }
 
