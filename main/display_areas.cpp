@@ -33,8 +33,7 @@ double Fit(double room, int measured) { return measured > 0 && room > 0 ? room /
 
 // "199" with the display decimals: the widest value an area has to hold.
 QString ValueSample() {
-    const DisplayReadings* r = displayReadings();
-    const int32_t decimals = r != nullptr ? std::clamp(r->Decimals(), 0, 3) : 1;
+    const int32_t decimals = DisplayDecimals();
     QString sample = QStringLiteral("199");
     if (decimals > 0) sample += QLocale().decimalPoint() + QString(decimals, QLatin1Char('9'));
     return sample;
@@ -49,10 +48,6 @@ int32_t BlinkResolved(int32_t brush) {
 }
 
 int32_t BottomOf(const QRect& r) { return r.y() + r.height(); }
-
-QRect Edges(int left, int top, int right, int bottom) {
-    return QRect(left, top, std::max(0, right - left), std::max(0, bottom - top));
-}
 
 bool Within(double v, double low, double high) { return v >= low && v <= high; }
 
@@ -87,8 +82,8 @@ void TDisplayAreas::ComputeLowerFields() {
     const int32_t w = RoundI((c.width() - 3 * s) * 0.5);
     const int32_t left = c.x() + s;
     const int32_t right = c.x() + c.width() - s;
-    FieldRect[2] = Edges(left, c.y() + s2, left + w, BottomOf(c) - s2);
-    FieldRect[3] = Edges(right - w, c.y() + s2, right, BottomOf(c) - s2);
+    FieldRect[2] = RectFromEdges(left, c.y() + s2, left + w, BottomOf(c) - s2);
+    FieldRect[3] = RectFromEdges(right - w, c.y() + s2, right, BottomOf(c) - s2);
 }
 
 void TDisplayAreas::LayoutTopAreas() {
@@ -99,8 +94,8 @@ void TDisplayAreas::LayoutTopAreas() {
     const QRect c = top_->ClientRect();
     const int32_t s = UISpace;
     const int32_t h = std::max(0, RoundI((c.height() - 2.5 * s) * 0.5));
-    FieldRect[0] = Edges(c.x() + s, s, c.x() + c.width() - s, s + h);
-    FieldRect[1] = Edges(c.x() + s, BottomOf(FieldRect[0]) + s, c.x() + c.width() - s, BottomOf(FieldRect[0]) + s + h);
+    FieldRect[0] = RectFromEdges(c.x() + s, s, c.x() + c.width() - s, s + h);
+    FieldRect[1] = RectFromEdges(c.x() + s, BottomOf(FieldRect[0]) + s, c.x() + c.width() - s, BottomOf(FieldRect[0]) + s + h);
 
     const int32_t savedHeight = bitmap.Font.height;
     bitmap.Font.height = kMeasureHeight;
@@ -141,6 +136,15 @@ void TDisplayAreas::LayoutTopAreas() {
     MarkTopStale();
     bitmap.Clear(clBack32);
     if (hooks_.afterTopLayout) hooks_.afterTopLayout();
+}
+
+QRect RectFromEdges(int left, int top, int right, int bottom) {
+    return QRect(left, top, std::max(0, right - left), std::max(0, bottom - top));
+}
+
+int32_t DisplayDecimals() {
+    const DisplayReadings* r = displayReadings();
+    return r != nullptr ? std::clamp(r->Decimals(), 0, 3) : 1;
 }
 
 void SetFieldTextLine(TBitmap32& bitmap, int32_t field, int32_t fontHeight, bool centred) {

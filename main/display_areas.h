@@ -126,6 +126,12 @@ private:
     int32_t topDraws_ = 0;
 };
 
+// The rectangle between the edges, right and bottom excluded, as the layout
+// arithmetic counts them; edges that cross give an empty side, not a negative one.
+QRect RectFromEdges(int left, int top, int right, int bottom);
+// The display decimals of the default store (0 to 3); 1 before there is one.
+int32_t DisplayDecimals();
+
 // Puts the baseline of field's value text so that a text of fontHeight
 // (measured on bitmap) sits centred in the field, or above its middle,
 // leaving room for a caption below.

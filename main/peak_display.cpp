@@ -29,21 +29,12 @@ constexpr int32_t kStepDown = 1;
 constexpr int32_t kStepUp = 2;
 constexpr uintptr_t kNotifyPeakPopup = 32;
 
-int32_t Decimals() {
-    const DisplayReadings* r = displayReadings();
-    return r != nullptr ? std::clamp(r->Decimals(), 0, 3) : 1;
-}
-
-QString Fixed(double v) { return QLocale().toString(v, 'f', Decimals()); }
+QString Fixed(double v) { return QLocale().toString(v, 'f', DisplayDecimals()); }
 
 int32_t ClampLevel(int32_t level) { return std::clamp(level, kLowestLevel, kHighestLevel); }
 
 int32_t RightOf(const QRect& r) { return r.x() + r.width(); }
 int32_t BottomOf(const QRect& r) { return r.y() + r.height(); }
-
-QRect Edges(int left, int top, int right, int bottom) {
-    return QRect(left, top, std::max(0, right - left), std::max(0, bottom - top));
-}
 
 bool InSpan(int v, int low, int highExclusive) { return v >= low && v < highExclusive; }
 
@@ -69,19 +60,19 @@ void TPeakDisplay::LayoutPeakDisplay() {
     const int32_t h = std::max(0, RoundI((c.height() - 2.5 * g - s) / 3.0));
     const int32_t left = c.x() + s;
     const int32_t right = RightOf(c) - s;
-    FieldRect[kFieldCurrent] = Edges(left, s, right, s + h);
-    FieldRect[kFieldBlock] = Edges(left, BottomOf(FieldRect[kFieldCurrent]) + g, right,
+    FieldRect[kFieldCurrent] = RectFromEdges(left, s, right, s + h);
+    FieldRect[kFieldBlock] = RectFromEdges(left, BottomOf(FieldRect[kFieldCurrent]) + g, right,
                                    BottomOf(FieldRect[kFieldCurrent]) + g + h);
     FieldRect[kFieldMax] =
-        Edges(left, BottomOf(FieldRect[kFieldBlock]) + g, right, BottomOf(FieldRect[kFieldBlock]) + g + h);
-    FieldRect[kFieldNoise] = Edges(left, FieldRect[kFieldBlock].y(), right, BottomOf(FieldRect[kFieldMax]));
+        RectFromEdges(left, BottomOf(FieldRect[kFieldBlock]) + g, right, BottomOf(FieldRect[kFieldBlock]) + g + h);
+    FieldRect[kFieldNoise] = RectFromEdges(left, FieldRect[kFieldBlock].y(), right, BottomOf(FieldRect[kFieldMax]));
     FitPeakFont();
     PostMainNotify(kNotifyVuLayout, 3);
 }
 
 void TPeakDisplay::FitPeakFont() {
     TBitmap32& bitmap = box_->Buffer();
-    const int32_t decimals = Decimals();
+    const int32_t decimals = DisplayDecimals();
     QString sample = QStringLiteral("199");
     if (decimals > 0) sample += QLatin1Char('.') + QString(decimals, QLatin1Char('9'));
     bitmap.Font.height = -50;
@@ -182,10 +173,10 @@ void TPeakDisplay::DrawNoiseControl(TBitmap32& bitmap) {
     const int32_t l = RoundI(24 * UIScale);
     const int32_t wedgeBottom = BottomOf(f7) - g;
     const int32_t wedgeTop = wedgeBottom - RoundI(0.3 * FieldRect[kFieldMax].height());
-    volRect_ = Edges(f7.x() + g, wedgeTop, RightOf(f7) - g, wedgeBottom);
+    volRect_ = RectFromEdges(f7.x() + g, wedgeTop, RightOf(f7) - g, wedgeBottom);
     const int32_t stripBottom = wedgeTop - g;
-    tasteRect_ = Edges(volRect_.x(), stripBottom - l, RightOf(volRect_), stripBottom);
-    arrowRect_ = Edges(RightOf(tasteRect_) - 2 * l, tasteRect_.y(), RightOf(tasteRect_), stripBottom);
+    tasteRect_ = RectFromEdges(volRect_.x(), stripBottom - l, RightOf(volRect_), stripBottom);
+    arrowRect_ = RectFromEdges(RightOf(tasteRect_) - 2 * l, tasteRect_.y(), RightOf(tasteRect_), stripBottom);
     DrawNoiseSwitch(bitmap);
     DrawNoiseCaption(bitmap);
     DrawWedge(bitmap);

@@ -27,6 +27,11 @@ constexpr double kRmsRough = 10.0;
 // The preset entries the captions name before a preset is read.
 constexpr std::array<TMeasureEntry, 3> kBuiltInEntries = {{{1, 1, 1800}, {1, 1, 10}, {2, 2, 2}}};
 
+// A level is shown from 0.000001 to 200 dB, an amplitude used from 0.000001
+// to 5 (full scale 1.0); NaN never is.
+bool IsShownLevel(double level) { return level >= kSmallest && level <= kHighestLevel; }
+bool IsShownAmplitude(double amplitude) { return amplitude >= kSmallest && amplitude <= kHighestAmplitude; }
+
 QString Db() { return QStringLiteral("dB"); }
 QString SpacedDb() { return QStringLiteral(" dB"); }
 
@@ -111,7 +116,7 @@ public:
         case 1:
             return Level(info, dispLeqK.load(), SpacedDb(), dispLeqK.load());
         case 2:
-            if (IsValidLevel(dispLeq.load())) Text(info, dispLeq.load(), SpacedDb(), LeqRough());
+            if (IsShownLevel(dispLeq.load())) Text(info, dispLeq.load(), SpacedDb(), LeqRough());
             return;
         case 3:
             return LeqPercent(info);
@@ -124,15 +129,15 @@ public:
         case 7:
             return Level(info, dispMaxLeq.load(), Db(), dispMaxLeq.load());
         case 8:
-            if (IsValidLevel(dispLeq.load())) Text(info, r_.RealLimit(0) - dispLeq.load(), Db(), LeqRough());
+            if (IsShownLevel(dispLeq.load())) Text(info, r_.RealLimit(0) - dispLeq.load(), Db(), LeqRough());
             return;
         case 9:
-            if (IsValidLevel(dispLeqK.load())) Text(info, r_.RealLimit(1) - dispLeqK.load(), Db(), dispLeqK.load());
+            if (IsShownLevel(dispLeqK.load())) Text(info, r_.RealLimit(1) - dispLeqK.load(), Db(), dispLeqK.load());
             return;
         case 10:
             return ExpectedDistance(info);
         case 11:
-            if (IsValidLevel(r_.ErwartungLeqK()))
+            if (IsShownLevel(r_.ErwartungLeqK()))
                 Text(info, r_.RealLimit(1) - r_.ErwartungLeqK(), Db(), r_.ErwartungLeqK());
             return;
         case 12:
@@ -172,7 +177,7 @@ private:
         info.roughVal = rough;
     }
     void Level(TMainInfo& info, double level, const QString& unit, double rough) const {
-        if (IsValidLevel(level)) Text(info, level, unit, rough);
+        if (IsShownLevel(level)) Text(info, level, unit, rough);
     }
 
     // The level that colours the Leq channels, by the preset's colour mode.
@@ -194,7 +199,7 @@ private:
     void LeqPercent(TMainInfo& info) const {
         const double leq = dispLeq.load();
         const double ref = leqPercentRef.load();
-        if (!IsValidLevel(leq) || !(ref > 0)) return;
+        if (!IsShownLevel(leq) || !(ref > 0)) return;
         const double percent = std::pow(10.0, leq / 10.0) / ref;
         info.mainText = percent < 1000 ? QString::number(std::nearbyint(percent), 'f', 0) + QLatin1Char('%')
                                        : QStringLiteral("> 1000 %");
@@ -204,7 +209,7 @@ private:
 
     void ExpectedDistance(TMainInfo& info) const {
         const double expected = r_.ErwartungLeq();
-        if (IsValidLevel(expected)) return Text(info, r_.RealLimit(0) - expected, Db(), expected);
+        if (IsShownLevel(expected)) return Text(info, r_.RealLimit(0) - expected, Db(), expected);
         const double warn = r_.RealWarn(0);
         info.roughVal = warn > expected ? kNoRough : warn;
     }
@@ -215,7 +220,7 @@ private:
         if (channel == 13 || channel == 14) r_.RMS(slow, fast);
         else r_.RMSP(slow, fast);
         const double a = (channel == 13 || channel == 19) ? fast : slow;
-        if (!IsValidAmplitude(a)) return;
+        if (!IsShownAmplitude(a)) return;
         const double v = AmplitudeDb(rmsCalOffset.load(), a);
         if (v > 0) {
             info.mainText = Fixed(v, d_);
@@ -247,7 +252,7 @@ private:
 
     void HeldRms(TMainInfo& info) const {
         const double held = r_.RMSPeak();
-        if (!IsValidAmplitude(held)) return;
+        if (!IsShownAmplitude(held)) return;
         const double v = AmplitudeDb(rmsCalOffset.load(), held);
         if (v > 0) Text(info, v, Db(), kRmsRough);
     }
@@ -258,7 +263,7 @@ private:
         if (peakSignal) r_.RMSP(slow, fast);
         else r_.RMS(slow, fast);
         const double held = peakSignal ? r_.RMSPeakP() : r_.RMSPeak();
-        if (!IsValidAmplitude(slow) || !IsValidAmplitude(held)) return;
+        if (!IsShownAmplitude(slow) || !IsShownAmplitude(held)) return;
         const double delta = 20.0 * std::log10(slow / held);
         // Within half a dB of the held maximum the area takes the "over" colour.
         Text(info, delta, Db(), delta < -0.5 ? 1.0 : kHighestLevel);
@@ -468,9 +473,6 @@ void Relabel(QObject* item, const QString& text) {
 
 DisplayReadings* displayReadings() { return registeredReadings.load(); }
 void RegisterDisplayReadings(DisplayReadings* readings) { registeredReadings.store(readings); }
-
-bool IsValidLevel(double level) { return level >= kSmallest && level <= kHighestLevel; }
-bool IsValidAmplitude(double amplitude) { return amplitude >= kSmallest && amplitude <= kHighestAmplitude; }
 
 int32_t StateColourId(double warn, double limit, double value) {
     const int32_t mode = BlinkMode.load();

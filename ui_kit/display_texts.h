@@ -68,11 +68,6 @@ public:
 DisplayReadings* displayReadings();
 void RegisterDisplayReadings(DisplayReadings* readings);
 
-// A level is shown when 0.000001 <= level <= 200 (NaN never is).
-bool IsValidLevel(double level);
-// An amplitude is used when 0.000001 <= amplitude <= 5.
-bool IsValidAmplitude(double amplitude);
-
 // The state colour of value against a warning level and a limit; the low
 // nibble of BlinkMode is the blink margin in dB below the limit, its bit
 // 0x10 makes an exceeded limit blink. NaN gives 0.

@@ -95,6 +95,10 @@ TEST_F(DisplayTexts, RunOnlyChannelsShowNoValueWhileIdle) {
         EXPECT_EQ(GetMainInfo(channel, false).brushId, 0);
     }
     EXPECT_EQ(GetMainInfo(2, true).mainText, "90.0");
+    // An element id outside the catalogue (a damaged setting) shows nothing.
+    EXPECT_EQ(GetMainInfo(999, true).mainText, "---");
+    EXPECT_EQ(GetMainInfo(999, true).brushId, 0);
+    EXPECT_EQ(DisplayCaptionText(999, true), "");
 }
 
 struct LevelCase {

@@ -147,6 +147,12 @@ TEST_F(LevelMeter, TheMinimumCorrectionLevelIsMarkedWhileACorrectionRuns) {
     EXPECT_NE(Segment(26), marked) << "the last segment keeps the live mark";
 }
 
+TEST_F(LevelMeter, AMeterTooSmallForItsScaleStillGetsAFontOfOnePixel) {
+    view.resize(12, 30);
+    view.RebuildVuScale();
+    EXPECT_LE(view.Buffer().Font.height, -1);
+}
+
 TEST_F(LevelMeter, EveryFourthMeterPaintRepaintsThePeakDisplay) {
     int peakPaints = 0;
     view.paintPeakDisplay = [&] { ++peakPaints; };
