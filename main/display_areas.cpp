@@ -70,6 +70,13 @@ TDisplayAreas::TDisplayAreas(TPaintBox32* top, TPaintBox32* mitte, Hooks hooks)
     mitte_->OnMouseDown = [this](TPaintBox32*, Qt::MouseButton b, int x, int y) { OnMitteMouseDown(b, x, y); };
 }
 
+TDisplayAreas::~TDisplayAreas() {
+    for (TPaintBox32* box : {top_, mitte_}) {
+        box->OnPaintBuffer = nullptr;
+        box->OnMouseDown = nullptr;
+    }
+}
+
 void TDisplayAreas::LayoutLowerAreas() {
     ComputeLowerFields();
     mitte_->Buffer().Clear(clBack32);

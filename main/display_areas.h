@@ -49,6 +49,10 @@ public:
     };
 
     TDisplayAreas(TPaintBox32* top, TPaintBox32* mitte, Hooks hooks);
+    // The boxes may outlive the areas: they stop calling back.
+    ~TDisplayAreas();
+    TDisplayAreas(const TDisplayAreas&) = delete;
+    TDisplayAreas& operator=(const TDisplayAreas&) = delete;
 
     // Field rectangles, baselines and fonts from the current box sizes.
     void LayoutTopAreas();

@@ -53,6 +53,14 @@ TPeakDisplay::TPeakDisplay(TPaintBox32* box, std::atomic<int32_t>& outLevelDB, H
     QObject::connect(&stepTimer_, &QTimer::timeout, [this] { StepLevelTimer(); });
 }
 
+TPeakDisplay::~TPeakDisplay() {
+    box_->OnPaintBuffer = nullptr;
+    box_->OnMouseDown = nullptr;
+    box_->OnMouseMove = nullptr;
+    box_->OnMouseUp = nullptr;
+    box_->OnMouseLeave = nullptr;
+}
+
 void TPeakDisplay::LayoutPeakDisplay() {
     const QRect c = box_->ClientRect();
     const int32_t g = RoundI(7 * UIScale);

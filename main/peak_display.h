@@ -29,6 +29,10 @@ public:
     };
 
     TPeakDisplay(TPaintBox32* box, std::atomic<int32_t>& outLevelDB, Hooks hooks);
+    // The box may outlive the display: it stops calling back.
+    ~TPeakDisplay();
+    TPeakDisplay(const TPeakDisplay&) = delete;
+    TPeakDisplay& operator=(const TPeakDisplay&) = delete;
 
     void LayoutPeakDisplay();
     void FitPeakFont();

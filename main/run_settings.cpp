@@ -179,7 +179,7 @@ void TVTProMaster::DrawSvgIcon(QPainter& painter, int32_t index, const QRectF& s
 void TVTProMaster::ApplyLanguage(int32_t lang, bool force) {
     if (lang != 1 && lang != 2) return;
     if (!force && lang == language.load()) return;
-    SetGuiLabels(lang, true);
+    SetGuiLabels(lang, force);
     if (fileMenu_) fileMenu_->setTitle(GetLangText(384));
     if (exitAction_) exitAction_->setText(GetLangText(208));
     if (resetSettingsAction_) resetSettingsAction_->setText(GetLangText(852));

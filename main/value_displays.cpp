@@ -55,7 +55,9 @@ void TVTProMaster::BuildValueDisplays() {
     peakDisplay_ = std::make_unique<TPeakDisplay>(pbPeakDisplay_, fields_.OutLevelDB, std::move(peakHooks));
 
     vuView_->korrOn = [this] { return korrOn; };
-    vuView_->paintPeakDisplay = [this] { peakDisplay_->ShowPeakC(); };
+    vuView_->paintPeakDisplay = [this] {
+        if (peakDisplay_) peakDisplay_->ShowPeakC();
+    };
 }
 
 void TVTProMaster::UpdateValues(bool full) {
