@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr uintptr_t kNotifyForceValueRedraw = 257;
 constexpr intptr_t kLayoutArgument = 4;
 
 // A drawn panel whose contents other parts paint; until then it shows the
@@ -57,6 +56,7 @@ void TVTProMaster::BuildForm() {
     pbMInfo_ = NewPanel(central_);
     pbIpInfo_ = NewPanel(central_);
     CreateGraphView();
+    BuildValueDisplays();
     BuildMenus();
     setWindowTitle(GetLangText(101));
     resize(990, 720);

@@ -13,6 +13,7 @@
 //   run_settings.cpp        bringing the preset and settings into force
 //   event_messages.cpp      the event list
 //   vu_meter_view.cpp       the level meter
+//   value_displays.cpp      the display areas and the peak display
 //   shut_down.cpp           close request, power check, destruction
 //   main_form.cpp           the panels, the menus and the colour scheme
 //   main_form_layout.cpp    where the panels go at a size and scale
@@ -34,8 +35,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "main/display_areas.h"
+#include "main/display_readings.h"
 #include "main/event_messages.h"
 #include "main/notification_dispatch.h"
+#include "main/peak_display.h"
 #include "main/program_settings.h"
 #include "main/worker_threads.h"
 #include "platform/date_time.h"
@@ -223,6 +227,20 @@ public:
     void ShowZoomWindow(const QString& theNewInfo, const QString& theHeader, int32_t zoomId);
     void CloseZoomWindow();
     void RefreshEventZoom(bool showIt);
+    // --- Value displays: the four areas and the peak display (value_displays.cpp) ---
+    // Notification 45: with full (argument 15) the current values are fetched first.
+    void UpdateValues(bool full);
+    void RefreshValueDisplays();
+    // Notification 257: the top areas are redrawn at the next update.
+    void ForceValueRedraw();
+    // Resets the held slow-RMS maxima of the loudest-location search.
+    void ResetFindPeak();
+    TDisplayAreas* DisplayAreas() const { return displayAreas_.get(); }
+    TPeakDisplay* PeakDisplay() const { return peakDisplay_.get(); }
+    TPaintBox32* pbTop() const { return pbTop_; }
+    TPaintBox32* pbMitte() const { return pbMitte_; }
+    TPaintBox32* pbPeakDisplay() const { return pbPeakDisplay_; }
+    bool korrOn = false;  // a correction measurement runs
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -383,4 +401,9 @@ private:
     void CreateGraphView();
     std::unique_ptr<TGraphView> graphView_;
     std::unique_ptr<TZoomControl> zoom_;
+    // Value displays (value_displays.cpp)
+    void BuildValueDisplays();
+    std::unique_ptr<TEngineDisplayReadings> displayReadings_;
+    std::unique_ptr<TDisplayAreas> displayAreas_;
+    std::unique_ptr<TPeakDisplay> peakDisplay_;
 };

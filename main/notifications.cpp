@@ -40,14 +40,8 @@ void TVTProMaster::RegisterNotifications() {
     dispatch_.Add(
         kNotifyNewValues,
         [this](int32_t argument) {
-            if (argument != kNewValuesBlock) return;
-            calcRestartedLast_ = false;  // the calculation works again
-            workers_->FetchLeqAndCheck();
-            workers_->FetchPeakAndCheck();
-            workers_->FetchLeqKAndCheck();
-            workers_->FetchLeqK();
-            workers_->FetchLeq120();
-            workers_->FetchLeqFull();
+            if (argument == kNewValuesBlock) calcRestartedLast_ = false;  // the calculation works again
+            UpdateValues(argument == kNewValuesBlock);
         },
         true);
     dispatch_.Add(kNotifyInfoLineChanged, [this](int32_t) {
@@ -72,6 +66,7 @@ void TVTProMaster::RegisterNotifications() {
             },
             true);
     }
+    dispatch_.Add(kNotifyForceValueRedraw, [this](int32_t) { ForceValueRedraw(); });
     RegisterRunNotifications();
 }
 

@@ -11,11 +11,13 @@
 #include "audio/calculation_thread.h"
 #include "audio/vu_meter_thread.h"
 #include "main/graph_view.h"
+#include "main/display_icons.h"
 #include "main/main_window.h"
 #include "store/measurement_store.h"
 #include "store/measuring_preset.h"
 #include "store/preset_handler.h"
 #include "ui_kit/close_icon.h"
+#include "ui_kit/display_texts.h"
 #include "ui_kit/message_box.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/services/clock.h"
@@ -173,13 +175,14 @@ void TVTProMaster::AddEventMessage(const QString& text, bool tray, bool box) {
 
 void TVTProMaster::DrawSvgIcon(QPainter& painter, int32_t index, const QRectF& square) {
     if (index == kCloserIconIndex) DrawCloseCross(painter, square);
-    if (index == kSetupIconIndex) DrawSetupIcon(painter, square);
+    else if (index == kSetupIconIndex) DrawSetupIcon(painter, square);
+    else DrawDisplayIcon(painter, index, square);
 }
 
 void TVTProMaster::ApplyLanguage(int32_t lang, bool force) {
     if (lang != 1 && lang != 2) return;
     if (!force && lang == language.load()) return;
-    language.store(lang);
+    SetGuiLabels(lang, force);
     if (fileMenu_) fileMenu_->setTitle(GetLangText(384));
     if (exitAction_) exitAction_->setText(GetLangText(208));
     if (resetSettingsAction_) resetSettingsAction_->setText(GetLangText(852));

@@ -6,6 +6,7 @@
 
 #include "audio/audio_start_stop.h"
 #include "audio/vu_meter_thread.h"
+#include "store/measurement_store.h"
 #include "ui_kit/level_bars.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/palette.h"
@@ -15,6 +16,8 @@ namespace {
 
 constexpr uintptr_t kNotifyVuClip = 5;
 constexpr int32_t kLiveMarkAlpha = 60;
+constexpr int32_t kMarkerAlpha = 50;
+constexpr int kPaintsPerPeakDisplay = 4;
 
 int32_t Rnd(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
 
@@ -47,6 +50,10 @@ void TVuMeterView::PaintBuffer() {
     BeginUpdate();
     PaintVuBars();
     EndUpdate();
+    if (++showLevel_ >= kPaintsPerPeakDisplay) {
+        showLevel_ = 0;
+        if (paintPeakDisplay) paintPeakDisplay();
+    }
 }
 
 void TVuMeterView::PaintVuBars() {
@@ -54,17 +61,21 @@ void TVuMeterView::PaintVuBars() {
     if (!IsInputRunning() || vuThreshold.size() < 5 || vu == nullptr || Buffer().Empty()) return;
     double peak1 = 0, peak2 = 0, rms1 = 0, rms2 = 0;
     vu->getLevels(peak1, peak2, rms1, rms2);
+    double marker = 0.0;
+    if (korrOn && korrOn()) {
+        const TDaten* store = defaultDaten.load();
+        marker = std::pow(10.0, (store != nullptr ? store->GetMinKorrSpl() : -60) / 20.0);
+    }
     // The bars follow the physical inputs, matching the marks under the scale.
     const bool refRight = IsRefRechts();
-    const double leftPeak = refRight ? peak1 : peak2;
-    const double leftRms = refRight ? rms1 : rms2;
-    UpdateClipLatch(leftPeak);
-    PaintBar(vuRect1, leftPeak, leftRms);
-    if (inputAssign.load() == 3) PaintBar(vuRect2, refRight ? peak2 : peak1, refRight ? rms2 : rms1);
+    // Clipping matters on the measuring input, whichever bar shows it.
+    UpdateClipLatch(peak1);
+    PaintBar(vuRect1, refRight ? peak1 : peak2, refRight ? rms1 : rms2, marker, false);
+    if (inputAssign.load() == 3) PaintBar(vuRect2, refRight ? peak2 : peak1, refRight ? rms2 : rms1, marker, true);
 }
 
-void TVuMeterView::UpdateClipLatch(double leftPeak) {
-    if (leftPeak > vuThreshold[0]) {
+void TVuMeterView::UpdateClipLatch(double measuringPeak) {
+    if (measuringPeak > vuThreshold[0]) {
         if (!vuClip_) PostMainNotify(kNotifyVuClip, 1);
         vuClip_ = true;
     } else {
@@ -72,23 +83,36 @@ void TVuMeterView::UpdateClipLatch(double leftPeak) {
     }
 }
 
-void TVuMeterView::PaintBar(const std::vector<QRect>& segments, double peak, double rms) {
+void TVuMeterView::PaintBar(const std::vector<QRect>& segments, double peak, double rms, double marker,
+                            bool markLast) {
     TBitmap32& b = Buffer();
     const size_t n = std::min(segments.size(), vuThreshold.size());
     bool peakMode = true;
     for (size_t i = 0; i < n; ++i) {
-        TColor32 colour = clBack32;
+        const bool last = i + 1 == n;
+        TColor32 colour = 0;
+        bool lit = false;
         if (peakMode) {
             if (peak > vuThreshold[i]) {
                 colour = PeakSegmentColor(i);
+                lit = true;
                 peakMode = false;
             }
         } else if (rms > vuThreshold[i]) {
             colour = LevelSegmentColor(i);
+            lit = true;
         }
-        b.FillRect(segments[i], colour);
-        // A bar that shows no peak at all still says that the meter is live.
-        if (i + 1 == n && peakMode) b.FillRectBlend(segments[i], WithAlpha32(clGreen32, kLiveMarkAlpha));
+        if (lit) {
+            b.FillRect(segments[i], colour);
+            continue;
+        }
+        b.FillRect(segments[i], clBack32);
+        if (last && peakMode) {
+            // A bar that shows no peak at all still says that the meter is live.
+            b.FillRectBlend(segments[i], WithAlpha32(clGreen32, kLiveMarkAlpha));
+        } else if (marker > 0 && marker >= vuThreshold[i] && (markLast || !last)) {
+            b.FillRectBlend(segments[i], WithAlpha32(clText32, kMarkerAlpha));
+        }
     }
 }
 

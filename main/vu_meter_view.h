@@ -19,6 +19,8 @@ public:
     std::function<TVuThread*()> vuThread;   // the running VU thread, or nullptr
     std::function<bool()> measuring;        // a measurement runs
     std::function<void()> resetPeakLatch;   // a double click resets the held peaks
+    std::function<bool()> korrOn;           // a correction measurement runs: its minimum level is marked
+    std::function<void()> paintPeakDisplay; // the peak display follows every fourth meter paint
 
     // The bar area: the client rectangle less the spacings of the scale.
     QRect GetVuRect() const;
@@ -34,9 +36,12 @@ protected:
 
 private:
     void PaintVuBars();
-    void UpdateClipLatch(double leftPeak);
-    // Paints one bar; answers nothing, the colours follow the thresholds.
-    void PaintBar(const std::vector<QRect>& segments, double peak, double rms);
+    void UpdateClipLatch(double measuringPeak);
+    // Paints one bar: a held-peak segment above the RMS level. Segments at
+    // or under the marker amplitude get the marker colour (but the last
+    // segment of the left bar when markLast is false).
+    void PaintBar(const std::vector<QRect>& segments, double peak, double rms, double marker, bool markLast);
 
     bool vuClip_ = false;
+    int showLevel_ = 0;
 };

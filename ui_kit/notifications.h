@@ -50,6 +50,7 @@ enum NotifyCode : uintptr_t {
     kNotifyThreadFailure = 72,
     kNotifyRecorderEnded = 74,
     kNotifyGraphRepaint = 256,
+    kNotifyForceValueRedraw = 257,
     kNotifyPeriodicBackup = 258,
     kNotifySessionEvent = 259,
     kNotifyShowHints = 294,
