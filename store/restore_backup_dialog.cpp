@@ -61,6 +61,8 @@ TRestoreBackup::TRestoreBackup(QWidget* owner, double dpi)
     fs2 = new QTreeView(this);
     fs2->setModel(model_);
     fs2->setHeaderHidden(true);
+    fs2->setSortingEnabled(true);
+    fs2->sortByColumn(0, Qt::AscendingOrder);
     for (int column = 1; column < model_->columnCount(); ++column) fs2->hideColumn(column);
     connect(fs2->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { ScanFolder(model_->filePath(current)); });
@@ -94,6 +96,8 @@ void TRestoreBackup::ApplyColors() {
     palette.setColor(QPalette::WindowText, QColorOf(clText));
     palette.setColor(QPalette::Base, QColorOf(clBack));
     palette.setColor(QPalette::Text, QColorOf(clText));
+    palette.setColor(QPalette::Button, QColorOf(clPanel));
+    palette.setColor(QPalette::ButtonText, QColorOf(clText));
     setPalette(palette);
     setAutoFillBackground(true);
     fs2->setPalette(palette);
