@@ -152,6 +152,12 @@ public:
     TVuMeterView* VuMeter() const { return vuView_; }
     TPaintBox32* pbVU() const;
 
+    // --- Restore of an aborted run (crash_markers.cpp) ---
+    // The restore dialog at startDir; a restored file becomes the current measurement file.
+    void RestoreAbortedRun(const QString& startDir);
+    // The protocol menu's item "Restore the report of a crashed Measurement".
+    void AbgebrocheneMessungwiederherstellen1Click();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -230,4 +236,7 @@ private:
     QMenu* settingsMenu_ = nullptr;
     QAction* exitAction_ = nullptr;
     QAction* resetSettingsAction_ = nullptr;
+
+    // Restore of an aborted run (crash_markers.cpp): the start-up check.
+    void CheckForAbortedRun();
 };
