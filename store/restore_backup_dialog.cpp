@@ -91,13 +91,7 @@ TRestoreBackup::TRestoreBackup(QWidget* owner, double dpi)
 }
 
 void TRestoreBackup::ApplyColors() {
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, QColorOf(clBack));
-    palette.setColor(QPalette::WindowText, QColorOf(clText));
-    palette.setColor(QPalette::Base, QColorOf(clBack));
-    palette.setColor(QPalette::Text, QColorOf(clText));
-    palette.setColor(QPalette::Button, QColorOf(clPanel));
-    palette.setColor(QPalette::ButtonText, QColorOf(clText));
+    const QPalette palette = SchemeWidgetPalette(this->palette());
     setPalette(palette);
     setAutoFillBackground(true);
     fs2->setPalette(palette);

@@ -293,7 +293,7 @@ TEST_F(BackupRestoreTest, FixedIntervalsGetTheirBlocksAndAClosingBlock) {
     int32_t clips = 0;
     for (int32_t i = 539; i < 600; ++i) {
         if (Value(i).Peak > peak) peak = Value(i).Peak, peakTime = Value(i).TimeStamp;
-        leq = std::max(leq, Value(i).leq);
+        if (Value(i).leq > leq) leq = Value(i).leq;
         clips += Value(i).clipCount;
     }
     EXPECT_DOUBLE_EQ(closing.dBCMax, peak);
