@@ -82,6 +82,18 @@ protected:
         ASSERT_TRUE(running.SecSave(true));
     }
     QString Path(const QString& name) const { return dir_.filePath(name); }
+    // The tree's model reads a folder on its own thread: runs the event loop
+    // until it shows rows entries under folder (bounded) and answers its index.
+    static QModelIndex FillFolder(TRestoreBackup& dialog, const QString& folder, int rows) {
+        auto* model = static_cast<QFileSystemModel*>(dialog.fs2->model());
+        const QModelIndex parent = model->index(folder);
+        model->fetchMore(parent);
+        QElapsedTimer clock;
+        clock.start();
+        while (model->rowCount(parent) < rows && clock.elapsed() < 10000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        return parent;
+    }
 
     platform::ScriptedDialogs dialogs;
     QString backups;
@@ -109,12 +121,8 @@ TEST_F(RestoreDialogTest, TreeShowsFoldersOnlyHiddenOnesToo) {
     QDir().mkpath(Path(QStringLiteral(".hidden")));
     TRestoreBackup dialog(nullptr, 96);
     dialog.InitDir(dir_.path());
-    auto* model = static_cast<QFileSystemModel*>(dialog.fs2->model());
-    const QModelIndex parent = model->index(dir_.path());
-    model->fetchMore(parent);
-    QElapsedTimer clock;
-    clock.start();
-    while (model->rowCount(parent) < 2 && clock.elapsed() < 10000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    const QModelIndex parent = FillFolder(dialog, dir_.path(), 2);
+    const QAbstractItemModel* model = dialog.fs2->model();
     QStringList names;
     for (int row = 0; row < model->rowCount(parent); ++row) names << model->index(row, 0, parent).data().toString();
     names.sort();
@@ -194,13 +202,7 @@ TEST_P(RestoreDialogScreenshot, LooksFinished) {
     dialog.InitDir(backups);
     dialog.show();
     ButtonMouseEnter(dialog.pTOk);
-    // The tree fills from the model's own thread.
-    auto* model = static_cast<QFileSystemModel*>(dialog.fs2->model());
-    const QModelIndex parent = model->index(dir_.path());
-    model->fetchMore(parent);
-    QElapsedTimer clock;
-    clock.start();
-    while (model->rowCount(parent) < 1 && clock.elapsed() < 10000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    FillFolder(dialog, dir_.path(), 1);
     QApplication::processEvents();
     const QImage shot = dialog.grab().toImage();
     ASSERT_TRUE(shot.save(ShotPath(QStringLiteral("restore_dialog_%1.png").arg(QLatin1String(GetParam().name)))));
