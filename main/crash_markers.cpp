@@ -1,8 +1,17 @@
 #include "main/crash_markers.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <functional>
 
+#include "main/main_window.h"
 #include "platform/registry.h"
+#include "store/crash_backups.h"
+#include "store/restore_backup_dialog.h"
+#include "ui_kit/message_box.h"
+#include "ui_kit/services/clock.h"
+#include "ui_kit/shared_state.h"
 #include "ui_kit/startup_settings.h"
 
 namespace crash_markers {
@@ -20,6 +29,31 @@ bool WriteMarkers(const std::function<bool(platform::Registry&)>& write) {
     if (!reg.OpenKey(kSettingsKey, true)) return false;
     const bool written = write(reg);
     return reg.CloseKey() && written;
+}
+
+// The seven backup files in the order a rotation moves them.
+QStringList BackupFileNames() {
+    return {DatenBackupName(1), DatenBackupName(2), WerteBackupName(1), WerteBackupName(2),
+            BlockBackupName(1), BlockBackupName(2), kHeaderTextsBackupName};
+}
+
+bool EitherExists(const QString& folder, QString (*name)(int32_t)) {
+    return platform::FileExistsNoCase(folder, name(1)) || platform::FileExistsNoCase(folder, name(2));
+}
+
+// "Backup_YYYY_MM_DD_" + the first number from 0001 whose folder does not
+// exist, in any letter case.
+QString NextRotationFolder(const QString& userPfad, platform::TDateTime today) {
+    const platform::DateTimeParts date = platform::DecodeDateTime(today);
+    const QString stem = QStringLiteral("Backup_%1_%2_%3_")
+                             .arg(date.year)
+                             .arg(date.month, 2, 10, QLatin1Char('0'))
+                             .arg(date.day, 2, 10, QLatin1Char('0'));
+    const QStringList existing = QDir(userPfad).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+    for (int number = 1;; ++number) {
+        const QString name = stem + QStringLiteral("%1").arg(number, 4, 10, QLatin1Char('0'));
+        if (!existing.contains(name, Qt::CaseInsensitive)) return QDir(userPfad).filePath(name);
+    }
 }
 
 }  // namespace
@@ -44,4 +78,64 @@ bool MarkRunFinished() {
     return WriteMarkers([](platform::Registry& reg) { return reg.WriteInteger(kMessung, 0); });
 }
 
+bool CheckAbortedRun(const QString& basisPfad) {
+    if (!EitherExists(basisPfad, DatenBackupName) || !EitherExists(basisPfad, WerteBackupName)) return false;
+    platform::Registry reg;
+    if (!reg.OpenKeyReadOnly(kSettingsKey)) return true;
+    const std::optional<int32_t> messung = reg.ReadInteger(kMessung);
+    return !messung || *messung > 0;
+}
+
+RotationResult RotateBackups(const QString& basisPfad, const QString& userPfad, platform::TDateTime today,
+                             const FileMover& move) {
+    RotationResult result;
+    const QString folder = NextRotationFolder(userPfad, today);
+    if (!QDir().mkpath(folder)) return result;
+    result.folder = folder;
+    for (const QString& name : BackupFileNames()) {
+        for (const QString& from : platform::FindFilesNoCase(basisPfad, name)) {
+            QString why;
+            if (!move(from, QDir(folder).filePath(QFileInfo(from).fileName()), &why))
+                result.notMoved << (why.isEmpty() ? from : why);
+        }
+    }
+    if (result.notMoved.isEmpty()) MarkRunFinished();
+    return result;
+}
+
 }  // namespace crash_markers
+
+// An aborted run's backups are moved aside before anything can start a new
+// measurement over them, then offered for restoring.
+void TVTProMaster::CheckForAbortedRun() {
+    if (!crash_markers::CheckAbortedRun(fields_.basisPfad)) {
+        fields_.RestorePfad = fields_.userPfad;
+        return;
+    }
+    const crash_markers::RotationResult rotation =
+        crash_markers::RotateBackups(fields_.basisPfad, fields_.userPfad, CorrectedNow());
+    // Without a rotation folder the backups still lie in the base folder.
+    fields_.RestorePfad = rotation.folder.isEmpty() ? fields_.basisPfad : rotation.folder;
+    for (const QString& why : rotation.notMoved) AddEventMessage(why, false, false);
+    if (!settings_.autoStart) RestoreAbortedRun(fields_.RestorePfad);
+}
+
+void TVTProMaster::RestoreAbortedRun(const QString& startDir) {
+    TRestoreBackup dialog(this);
+    QRect placed(QPoint(0, 0), dialog.size());
+    placed.moveCenter(frameGeometry().center());
+    dialog.move(FitRectToWorkArea(placed));
+    dialog.InitDir(startDir);
+    const int result = dialog.exec();
+    const QString restored = dialog.GetRestoreFile();
+    if (result != kRestoreDone || !QFileInfo::exists(restored)) return;
+    // The restored file becomes the current measurement file. At start-up the
+    // device settings, which hold that name, are read after this offer, so
+    // the name is written where they read it.
+    lastProt = restored;
+    platform::Registry reg;
+    if (reg.OpenKey(kSettingsKey, true)) reg.WriteString(QStringLiteral("LastProt"), restored);
+    reg.CloseKey();
+}
+
+void TVTProMaster::AbgebrocheneMessungwiederherstellen1Click() { RestoreAbortedRun(fields_.RestorePfad); }

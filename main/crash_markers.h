@@ -8,7 +8,13 @@
 //   Start    the start time of the last measurement, never cleared.
 // Each write opens the key, writes and closes it, so the marker is on disk
 // before the step that follows it.
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
 #include "platform/date_time.h"
+#include "platform/files.h"
 
 namespace crash_markers {
 
@@ -20,5 +26,24 @@ bool MarkRunStarted(platform::TDateTime start);
 bool MarkRunStopped();
 // Messung := 0.
 bool MarkRunFinished();
+
+// The start-up test: a header backup and a values backup lie in the base
+// folder (names in any case), and Messung is above 0 or missing.
+bool CheckAbortedRun(const QString& basisPfad);
+
+struct RotationResult {
+    QString folder;        // the new rotation folder; empty when it could not be made
+    QStringList notMoved;  // one line per backup file that stayed in the base folder, with why
+};
+
+using FileMover = std::function<bool(const QString& from, const QString& to, QString* error)>;
+
+// Moves every backup file of the base folder (each spelling of each name)
+// into a new folder "Backup_YYYY_MM_DD_NNNN" under the user folder, dated
+// today, numbered from 0001 upwards past every existing folder of that name
+// in any case. Messung := 0 only when every file was moved: while a backup
+// file stays behind, the run still counts as not finished.
+RotationResult RotateBackups(const QString& basisPfad, const QString& userPfad, platform::TDateTime today,
+                             const FileMover& move = platform::MoveFile);
 
 }  // namespace crash_markers

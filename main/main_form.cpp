@@ -114,13 +114,7 @@ void TVTProMaster::SetDisplayColors(int32_t scheme, bool force) {
     if (!force && scheme == displayLayout.load()) return;
     if (scheme == 0 || scheme == 1) displayLayout.store(scheme);
     SetColorScheme(displayLayout.load());
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, QColorOf(clBack));
-    palette.setColor(QPalette::WindowText, QColorOf(clText));
-    palette.setColor(QPalette::Button, QColorOf(clBack));
-    palette.setColor(QPalette::ButtonText, QColorOf(clText));
-    palette.setColor(QPalette::Base, QColorOf(clBack));
-    palette.setColor(QPalette::Text, QColorOf(clText));
+    const QPalette palette = SchemeWidgetPalette(this->palette());
     setPalette(palette);
     if (central_) central_->setPalette(palette);
     menuBar()->setPalette(palette);

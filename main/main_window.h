@@ -241,6 +241,11 @@ public:
     TPaintBox32* pbMitte() const { return pbMitte_; }
     TPaintBox32* pbPeakDisplay() const { return pbPeakDisplay_; }
     bool korrOn = false;  // a correction measurement runs
+    // --- Restore of an aborted run (crash_markers.cpp) ---
+    // The restore dialog at startDir; a restored file becomes the current measurement file.
+    void RestoreAbortedRun(const QString& startDir);
+    // The protocol menu's item "Restore the report of a crashed Measurement".
+    void AbgebrocheneMessungwiederherstellen1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -406,4 +411,6 @@ private:
     std::unique_ptr<TEngineDisplayReadings> displayReadings_;
     std::unique_ptr<TDisplayAreas> displayAreas_;
     std::unique_ptr<TPeakDisplay> peakDisplay_;
+    // Restore of an aborted run (crash_markers.cpp): the start-up check.
+    void CheckForAbortedRun();
 };

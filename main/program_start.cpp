@@ -182,7 +182,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
 void TVTProMaster::InitAfterCreate() {
     const QString damage = platform::Registry::TakeDamageReport();
     if (!damage.isEmpty()) AskMessage(damage, 0, 101, 0, 0, 1054, this);
-    fields_.RestorePfad = fields_.userPfad;
+    CheckForAbortedRun();
     LoadDeviceSettings();
     ApplyWindowPlacement();
     webClientLimit.store(kWebSessionLimit);

@@ -363,6 +363,72 @@ QString FindFileNoCase(const QString& folder, const QString& name) {
 
 bool FileExistsNoCase(const QString& folder, const QString& name) { return !FindFileNoCase(folder, name).isEmpty(); }
 
+QStringList FindFilesNoCase(const QString& folder, const QString& name) {
+    QStringList found;
+    if (folder.isEmpty() || name.isEmpty()) return found;
+    const QDir dir(folder);
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QString& entry : entries) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0) found << dir.filePath(entry);
+    }
+    return found;
+}
+
+namespace {
+
+bool setError(QString* error, const QString& text) {
+    if (error != nullptr) *error = text;
+    return false;
+}
+
+// The copy half of a move between file systems: the content reaches the
+// disk under its new name before the caller removes the original.
+bool copyDurably(const QString& from, const QString& to, QString* error) {
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        return setError(error, QStringLiteral("Cannot read \"%1\": %2").arg(from, source.errorString()));
+    AtomicFile target;
+    if (!target.open(to)) return setError(error, target.errorString());
+    QByteArray chunk;
+    while (!(chunk = source.read(kBufferSize)).isEmpty()) {
+        if (!target.write(chunk)) return setError(error, target.errorString());
+    }
+    if (source.error() != QFileDevice::NoError)
+        return setError(error, QStringLiteral("Cannot read \"%1\": %2").arg(from, source.errorString()));
+    if (!target.commit()) {
+        // A commit whose only failure was the folder sync has put the file in place.
+        QFile::remove(to);
+        return setError(error, target.errorString());
+    }
+    return true;
+}
+
+}  // namespace
+
+bool MoveFile(const QString& from, const QString& to, QString* error) {
+    const QByteArray nativeFrom = nativePath(from);
+    const QByteArray nativeTo = nativePath(to);
+    struct stat st {};
+    if (::lstat(nativeTo.constData(), &st) == 0)
+        return setError(error, QStringLiteral("Cannot move \"%1\": \"%2\" exists already.").arg(from, to));
+    if (::rename(nativeFrom.constData(), nativeTo.constData()) != 0) {
+        if (errno != EXDEV)
+            return setError(error, QStringLiteral("Cannot move \"%1\" to \"%2\": %3").arg(from, to, systemError(errno)));
+        if (!copyDurably(from, to, error)) return false;
+        if (::unlink(nativeFrom.constData()) != 0) {
+            const int err = errno;
+            ::unlink(nativeTo.constData());
+            return setError(error, QStringLiteral("Cannot remove \"%1\" after copying it: %2").arg(from, systemError(err)));
+        }
+    }
+    QString folderError;
+    if (!syncFolder(QFileInfo(to).absolutePath(), &folderError) ||
+        !syncFolder(QFileInfo(from).absolutePath(), &folderError)) {
+        return setError(error, QStringLiteral("\"%1\" was moved, but may not survive a crash. %2").arg(from, folderError));
+    }
+    return true;
+}
+
 int RemoveLeftoverTemporaryFiles(const QString& target) {
     const QFileInfo targetInfo(target);
     QDir folder(targetInfo.absolutePath());

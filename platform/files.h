@@ -13,6 +13,7 @@
 // they were on the system the file formats come from.
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <sys/types.h>
 
@@ -129,5 +130,17 @@ QString FindFileNoCase(const QString& folder, const QString& name);
 // first loads the file). Answers how many were removed.
 int RemoveLeftoverTemporaryFiles(const QString& target);
 bool FileExistsNoCase(const QString& folder, const QString& name);
+// Every file in folder whose name equals name without regard to case.
+QStringList FindFilesNoCase(const QString& folder, const QString& name);
+
+// Moves the file from to the path to, which must not exist yet (the
+// system's MoveFile without replacing). Within one file system it is a
+// rename; across file systems the content is copied through the atomic
+// writer (so it is on disk before the original goes), then the original is
+// removed. Both folders are synced, so that a crash after the move finds the
+// file in one place only. On failure *error (when given) says why; from is
+// where it was and nothing is left at to, unless only the sync of a folder
+// failed after the file had moved.
+bool MoveFile(const QString& from, const QString& to, QString* error = nullptr);
 
 }  // namespace platform

@@ -15,6 +15,7 @@
 #include "store/measurement_file.h"
 #include "store/measurement_store.h"
 #include "ui_kit/shared_state.h"
+#include "ui_kit/text_helpers.h"
 #include "ui_kit/text_table.h"
 
 namespace {
@@ -159,11 +160,7 @@ QString CsvTimeText(platform::TDateTime t, const QLocale& locale) {
 void TDaten::SaveAsCSV(const QString& Datei, QChar Trenner, QChar DezimalPunkt, bool UseHeader, bool wLeq,
                        bool wLeqK, bool wPeak) const {
     if (QFileInfo::exists(Datei)) {
-        QString text = GetLangText(kTextExists);
-        const qsizetype at = text.indexOf(QStringLiteral("%s"));
-        if (at >= 0) {
-            text.replace(at, 2, Datei);
-        }
+        const QString text = WithTextArgument(GetLangText(kTextExists), Datei);
         const int answer = AskFileQuestion(text, kTextExists, GetLangText(kTextExportHeader), kTextExportHeader,
                                            kTextReplace, kTextCancel);
         if (answer != platform::kMessageLeft) {

@@ -23,6 +23,7 @@
 #include "store/password_encryption.h"
 #include "ui_kit/services/main_window_services.h"
 #include "ui_kit/stream_strings.h"
+#include "ui_kit/text_helpers.h"
 #include "ui_kit/text_table.h"
 
 namespace {
@@ -68,16 +69,6 @@ const std::array<QString TsaveItHeader13::*, kHeaderTextCount>& FileTextOrder() 
 }
 
 QString FileNameOnly(const QString& fn) { return QFileInfo(fn).fileName(); }
-
-// The texts' "%s" takes the argument, as the table writes them.
-QString WithArgument(const QString& text, const QString& arg) {
-    QString out = text;
-    const qsizetype at = out.indexOf(QStringLiteral("%s"));
-    if (at >= 0) {
-        out.replace(at, 2, arg);
-    }
-    return out;
-}
 
 QWidget* MainFormOrNull() {
     MainWindowServices* main = mainWindowServices();
@@ -185,7 +176,7 @@ int32_t DecipherWithRetries(QByteArray& bytes, const QString& fn, QString& usedP
         if (failures > kRetryMessages) {
             continue;
         }
-        const int answer = AskFileQuestion(WithArgument(GetLangText(kTextWrongPassword), FileNameOnly(fn)),
+        const int answer = AskFileQuestion(WithTextArgument(GetLangText(kTextWrongPassword), FileNameOnly(fn)),
                                            kTextWrongPassword, GetLangText(kTextEncryption), kTextEncryption,
                                            kTextCancel, kTextRepeat);
         if (answer != platform::kMessageRight) {
@@ -731,7 +722,7 @@ int32_t TDaten::LoadFromFile(const QString& fn, int32_t loadMode, QString* why) 
     AdoptContent(scratch);
 
     if (converted && loadMode == kLoadEverything) {
-        const int answer = AskFileQuestion(WithArgument(GetLangText(kTextUpdatedFile), fn), kTextUpdatedFile,
+        const int answer = AskFileQuestion(WithTextArgument(GetLangText(kTextUpdatedFile), fn), kTextUpdatedFile,
                                            GetLangText(kTextVeltaro), kTextVeltaro, kTextSave, kTextCancel);
         if (answer == platform::kMessageLeft) {
             // The converted file keeps the encipherment it was opened with.
@@ -742,7 +733,7 @@ int32_t TDaten::LoadFromFile(const QString& fn, int32_t loadMode, QString* why) 
                 saved = false;
             }
             if (!saved) {
-                AskFileQuestion(WithArgument(GetLangText(kTextCannotSave), fn), kTextCannotSave,
+                AskFileQuestion(WithTextArgument(GetLangText(kTextCannotSave), fn), kTextCannotSave,
                                 GetLangText(kTextVeltaro), kTextVeltaro, 0, kTextOkay);
             }
         }

@@ -204,6 +204,16 @@ void SetUIScale(double scale) {
     UISpaceLarge = RoundI(32 * scale);
 }
 
+QPalette SchemeWidgetPalette(QPalette palette) {
+    palette.setColor(QPalette::Window, QColorOf(clBack));
+    palette.setColor(QPalette::WindowText, QColorOf(clText));
+    palette.setColor(QPalette::Button, QColorOf(clBack));
+    palette.setColor(QPalette::ButtonText, QColorOf(clText));
+    palette.setColor(QPalette::Base, QColorOf(clBack));
+    palette.setColor(QPalette::Text, QColorOf(clText));
+    return palette;
+}
+
 double LogicalDpiOf(const QWidget* widget) {
     QScreen* screen = widget != nullptr ? widget->screen() : nullptr;
     if (screen == nullptr) screen = QGuiApplication::primaryScreen();

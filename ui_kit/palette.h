@@ -6,6 +6,7 @@
 // applies a scheme and the scale, lays out the fields and calls the field
 // routines from its paint handlers; every other window only reads them.
 // GUI thread only.
+#include <QPalette>
 #include <QRect>
 #include <QRectF>
 #include <QString>
@@ -65,6 +66,10 @@ inline constexpr int32_t kSchemeDark = 1;
 // value changes no entry and only re-derives the copies.
 void SetColorScheme(int32_t scheme);
 void UpdateColor32Copies();
+
+// palette with the window, button and text-field entries in the scheme's
+// background and text colours, for the standard controls of a window.
+QPalette SchemeWidgetPalette(QPalette palette);
 
 // 1 green, 2 yellow, 3 red, anything else neutral.
 TColor32 StateColor32(int32_t state);

@@ -17,6 +17,15 @@ QString JoinWithBullet(const QString& a, const QString& b) {
     return a + QStringLiteral(" \u2022 ") + b;
 }
 
+QString WithTextArgument(const QString& text, const QString& argument) {
+    QString out = text;
+    const qsizetype at = out.indexOf(QStringLiteral("%s"));
+    if (at >= 0) {
+        out.replace(at, 2, argument);
+    }
+    return out;
+}
+
 QString FoldLineBreaks(const QString& text) {
     const QString trimmed = platform::Trim(text);
     QString folded;

@@ -9,6 +9,10 @@ QString JoinWithBullet(const QString& a, const QString& b);
 // (CR LF, LF CR, a lone CR or a lone LF) replaced by one blank.
 QString FoldLineBreaks(const QString& text);
 
+// text with its first "%s" replaced by argument, as the text table writes
+// its placeholders; a text without one stays as it is.
+QString WithTextArgument(const QString& text, const QString& argument);
+
 // True for a finite level from -100 to 100 dB, both ends included.
 bool IsValidLevel(double x);
 

@@ -304,4 +304,27 @@ TEST(FindFileNoCaseTest, MatchesNamesWithoutRegardToCase) {
     EXPECT_TRUE(FindFileNoCase(dir.filePath("missing-folder"), "DatenBackup1.vtb").isEmpty());
 }
 
+// A move never replaces a file; a refused or impossible move leaves the
+// source where it was and nothing at the target.
+TEST_F(AtomicWriteTest, MoveFileNeverReplacesAndLeavesTheSourceOnFailure) {
+    const QString from = dir.filePath("werteBackup1.vtb");
+    const QString taken = dir.filePath("taken.vtb");
+    writePlain(from, "values");
+    writePlain(taken, "other");
+    QString why;
+    EXPECT_FALSE(platform::MoveFile(from, taken, &why));
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_EQ(readAll(from), QByteArray("values"));
+    EXPECT_EQ(readAll(taken), QByteArray("other"));
+
+    EXPECT_FALSE(platform::MoveFile(from, dir.filePath("no/such/folder/x.vtb"), &why));
+    EXPECT_EQ(readAll(from), QByteArray("values"));
+
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("moved")));
+    const QString to = dir.filePath("moved/werteBackup1.vtb");
+    EXPECT_TRUE(platform::MoveFile(from, to, &why)) << why.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(from));
+    EXPECT_EQ(readAll(to), QByteArray("values"));
+}
+
 }  // namespace
