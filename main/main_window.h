@@ -58,6 +58,7 @@ class TWasAudio;
 class TVTPresetHandler;
 class TDaten;
 class TEndOfMeasurement;
+class TSessionEndWatch;
 struct TVTPreset;
 class THinweise;
 class TGraphView;
@@ -164,6 +165,7 @@ public:
     bool QueryEndSession();
     // The session ends: a running measurement stops without questions.
     void EndSessionStop();
+    TSessionEndWatch* SessionEndWatch() const { return sessionEndWatch_; }
     void Beenden1Click() { close(); }
     // The time stamped by the last clock tick (notification 14).
     platform::TDateTime LastClockTick() const { return zeitSpeicher_; }
@@ -271,6 +273,7 @@ private:
     void ApplyWindowPlacement();
     // shut_down.cpp
     bool FormCloseQuery();
+    void WatchSessionEnd();
     void FormDestroy();
     void SaveDefaultStore(TDaten& store);
     // main_form.cpp
@@ -337,6 +340,7 @@ private:
     // State.
     std::atomic<bool> messungLaeuft_{false};
     bool leaving_ = false;
+    TSessionEndWatch* sessionEndWatch_ = nullptr;  // a child of the window
     bool windowsEnde_ = false;
     bool migrated_ = false;
     bool isAkku_ = false;

@@ -197,6 +197,7 @@ void TVTProMaster::InitAfterCreate() {
         if (!PresetToLoad.isEmpty() && QFileInfo(PresetToLoad).isFile()) PostMainNotify(kNotifyPresetFileNamed, 0);
     }
     PostMainNotify(kNotifyArtNetSetup, kArtNetBlackoutSetup);
+    WatchSessionEnd();
     // The automatic start runs once the window is complete.
     if (settings_.autoStart) QTimer::singleShot(0, this, [this] { AutoStartMessung(); });
     RefreshEventZoom(false);

@@ -8,6 +8,7 @@
 #include "audio/audio_start_stop.h"
 #include "main/graph_view.h"
 #include "main/main_window.h"
+#include "main/session_end_watch.h"
 #include "main/zoom_window.h"
 #include "platform/registry.h"
 #include "store/measurement_store.h"
@@ -83,6 +84,21 @@ void TVTProMaster::EndSessionStop() {
     }
 }
 
+// The session's end reaches the program as a signal or a desktop logout: a
+// running measurement is stopped and saved without questions, then the
+// window closes.
+void TVTProMaster::WatchSessionEnd() {
+    SessionEndCallbacks callbacks;
+    callbacks.refuseLogout = [this] { return !QueryEndSession(); };
+    callbacks.logoutAgreed = [this] { EndSessionStop(); };
+    callbacks.terminationRequested = [this](int) {
+        windowsEnde_ = true;
+        EndSessionStop();
+        close();
+    };
+    sessionEndWatch_ = new TSessionEndWatch(std::move(callbacks), this);
+}
+
 bool TVTProMaster::CheckPowerStatus() {
     isAkku_ = false;
     const bool onMains = IsOnMains(true);
@@ -108,6 +124,8 @@ void TVTProMaster::TimeChanged() {
 void TVTProMaster::FormDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
+    delete sessionEndWatch_;  // no session end reaches a window being destroyed
+    sessionEndWatch_ = nullptr;
     if (TVTPresetHandler* handler = presetHandler.load()) handler->SavePresetIntern(kSettingsKey);
     mainReady.store(false);
     if (workers_) workers_->StopClockThread();

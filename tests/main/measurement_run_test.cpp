@@ -12,9 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 
 #include "audio/value_reader.h"
 #include "audio/vu_meter_thread.h"
+#include "main/session_end_watch.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/simulated_audio.h"
@@ -25,6 +27,7 @@
 #include "support/fake_services.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/shared_state.h"
+#include "ui_kit/text_table.h"
 
 namespace {
 
@@ -105,6 +108,11 @@ protected:
         return reg.ReadInteger("Messung");
     }
     std::optional<bool> Running() { return ReadBool("Laeuft"); }
+    static QStringList MessagesOf(const TDaten& store) {
+        QStringList texts;
+        for (int32_t i = 0; i < store.GetSmsCount(); ++i) texts << store.GetSms(i).meldung;
+        return texts;
+    }
     bool Messages(const QString& part) const {
         const TDaten* run = messDaten.load();
         for (int32_t i = 0; i < run->GetSmsCount(); ++i) {
@@ -457,6 +465,53 @@ TEST_F(MeasurementRunConcurrent, ASessionEndWritesTheEmergencyCopyAndTheOwnFileW
     EXPECT_EQ(own.LoadFromFile(Target(), 1), 0);
     EXPECT_EQ(copy.GetWerteAnzahl(), own.GetWerteAnzahl());
     EXPECT_EQ(Marker(), 0);
+}
+
+TEST_F(MeasurementRunConcurrent, SigtermDuringARunSavesItAndClosesTheWindow) {
+    StartProgram();
+    window->show();
+    StartRun();
+    ASSERT_TRUE(StoredAtLeast(2));
+    ASSERT_TRUE(window->SessionEndWatch()->SignalsWatched());
+    std::raise(SIGTERM);
+    ASSERT_TRUE(ProcessUntil([this] { return !window->isVisible(); }));
+    EXPECT_FALSE(window->GetMessungLaeuft());
+    TDaten copy, own;
+    ASSERT_EQ(copy.LoadFromFile(QDir(window->Fields().userPfad).filePath("Notstop0.vtm"), 1), 0);
+    ASSERT_EQ(own.LoadFromFile(Target(), 1), 0);
+    EXPECT_GE(own.GetWerteAnzahl(), 2);
+    EXPECT_EQ(copy.GetWerteAnzahl(), own.GetWerteAnzahl());
+    EXPECT_TRUE(MessagesOf(own).contains(GetLangText(865)));
+    EXPECT_TRUE(dialogs.messages().empty());
+    window.reset();
+    EXPECT_EQ(ReadBool(QStringLiteral("IamRunning")), false);
+    EXPECT_EQ(Marker(), 0);
+}
+
+TEST_F(MeasurementRunConcurrent, ALogoutIsRefusedWhileMeasuringOnlyWhenTheSessionEndIsBlocked) {
+    struct Request : LogoutRequest {
+        int cancelled = 0;
+        void cancel() override { ++cancelled; }
+    };
+    StartProgram();
+    StartRun();
+    blockWinExit = true;
+    Request refused;
+    window->SessionEndWatch()->AnswerLogoutRequest(refused);
+    EXPECT_EQ(refused.cancelled, 1);
+    EXPECT_TRUE(window->GetMessungLaeuft());
+
+    blockWinExit = false;
+    Request agreed;
+    window->SessionEndWatch()->AnswerLogoutRequest(agreed);
+    EXPECT_EQ(agreed.cancelled, 0);
+    EXPECT_FALSE(window->GetMessungLaeuft());
+    EXPECT_TRUE(QFileInfo::exists(QDir(window->Fields().userPfad).filePath("Notstop0.vtm")));
+    EXPECT_TRUE(dialogs.messages().empty());
+    window->show();
+    window->close();  // the session ends: the close asks nothing
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(dialogs.messages().empty());
 }
 
 TEST_F(MeasurementRunConcurrent, AFinishedFileUnderTheFixedNameIsNeverReplaced) {
