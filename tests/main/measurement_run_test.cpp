@@ -488,6 +488,15 @@ TEST_F(MeasurementRunConcurrent, SigtermDuringARunSavesItAndClosesTheWindow) {
     EXPECT_EQ(Marker(), 0);
 }
 
+TEST_F(MeasurementRunConcurrent, SigtermWhileIdleClosesWithoutAQuestion) {
+    StartProgram();
+    window->show();
+    std::raise(SIGTERM);
+    ASSERT_TRUE(ProcessUntil([this] { return !window->isVisible(); }));
+    EXPECT_TRUE(dialogs.messages().empty());
+    EXPECT_FALSE(QFileInfo::exists(QDir(window->Fields().userPfad).filePath("Notstop0.vtm")));
+}
+
 TEST_F(MeasurementRunConcurrent, ALogoutIsRefusedWhileMeasuringOnlyWhenTheSessionEndIsBlocked) {
     struct Request : LogoutRequest {
         int cancelled = 0;
