@@ -281,7 +281,7 @@ private:
 
     // measurement_start.cpp
     void ApplyPresetToDefaultStore();
-    void StartPrepared(platform::TDateTime calTime);
+    void StartPrepared();
     void InitMessungDaten(const QString& name);
     void SetMessungLaeuft(const QString& fileName, platform::TDateTime startTime);
     void ShowHeadroomError(int32_t quantity);

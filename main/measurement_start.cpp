@@ -9,6 +9,7 @@
 #include <QMenuBar>
 
 #include <cmath>
+#include <functional>
 
 #include "audio/audio_start_stop.h"
 #include "audio/calculation_thread.h"
@@ -167,7 +168,7 @@ void TVTProMaster::StartMessung() {
     }
     switch (answer) {
     case kStartGo:
-        StartPrepared(calTime);
+        StartPrepared();
         return;
     case kStartCalibrate:
         if (CalibrationServices* calibration = calibrationServices()) calibration->RunCalibration();
@@ -214,7 +215,7 @@ void TVTProMaster::ApplyPresetToDefaultStore() {
 }
 
 // The start proper, once every check and dialog agreed.
-void TVTProMaster::StartPrepared(platform::TDateTime) {
+void TVTProMaster::StartPrepared() {
     TDaten* store = defaultDaten.load();
     RefreshEventZoom(false);
     HideTrayIcon();
