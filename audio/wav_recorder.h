@@ -41,8 +41,6 @@ public:
     // The recording ends at the end of the current tick and is written.
     void StopRec();
 
-    int32_t TrackId() const { return tidl_; }
-    QString FileName() const { return fnl_; }
     // Set once the body has posted its end (74 or 72); the owner may join it then.
     bool Reported() const { return reported_.load(std::memory_order_acquire); }
 

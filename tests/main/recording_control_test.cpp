@@ -219,6 +219,14 @@ TEST_F(RecordingRunConcurrent, MessageListPopupAndLanguageStatus) {
     EXPECT_TRUE(lines.last().endsWith(QStringLiteral(": third")));
     window->CloseInfoWindow();
 
+    // A click on the peak display's maximum row.
+    Notify(kNotifyPeakPopup, {1});
+    popup = infoWindow.load();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->head, GetLangText(301));
+    EXPECT_TRUE(popup->infoIntern.contains(QStringLiteral(" dB\r\n\r\n") + GetLangText(302)));
+    window->CloseInfoWindow();
+
     Notify(kNotifyLanguage, {1, 2});
     const QString status = window->StatusSlot(0);
     EXPECT_TRUE(status.startsWith(GetLangText(61))) << status.toStdString();
@@ -288,6 +296,23 @@ TEST_F(RecordingRunConcurrent, RecordingsBesideTheFileCountFromOneInEachRun) {
     }
     // No measurement, no recording.
     window->StartRecording();
+    EXPECT_FALSE(window->Recording());
+}
+
+TEST_F(RecordingRunConcurrent, AFolderDeletedUnderARecordingIsReportedAndLeavesNoFile) {
+    StartProgram(115.0);
+    StartRun(dir.filePath("Gone.vtm"));
+    window->StartRecording();
+    ASSERT_TRUE(window->Recording());
+    ASSERT_TRUE(QDir(dir.filePath("Gone")).removeRecursively());
+    const qsizetype from = window->EventLines().size();
+    window->StopRecording();
+    ASSERT_TRUE(ProcessUntil([&] { return CountSeen(kNotifyThreadFailure) > 0; }));
+    EXPECT_EQ(EventsSince(from), QStringList({QStringLiteral("Record First Assign Crash")}));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("Gone/REC_1.WAV")));
+    EXPECT_TRUE(window->GetMessungLaeuft());
+    // The recorder that failed is forgotten; its late end notice changes nothing.
+    window->WMMainNotify(kNotifyRecorderEnded, 1);
     EXPECT_FALSE(window->Recording());
 }
 
