@@ -25,6 +25,8 @@
 //   measurement_stop.cpp    the stop, the saves and the finish
 //   limit_events.cpp        limit states, over-limit latches and maxima
 //   crash_markers.cpp       the registry markers of an unfinished measurement
+//   recording_control.cpp   the WAV recordings of limit events
+//   event_list_popups.cpp   the message list, the peak popups, the state line after a language change
 #include <QMainWindow>
 #include <QStringList>
 
@@ -260,7 +262,6 @@ public:
     // The next recording's file: REC_<n>.WAV beside or under the measurement file.
     QString RecordingFileName();
     bool Recording() const { return hRec_ != nullptr; }
-    double MaxPeak() const { return maxPeak_; }
     // The measurement's messages, and the two peak popups of the peak display.
     void ShowMessageList();
     void ShowMaxPeakPopup();
