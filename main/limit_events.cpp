@@ -54,6 +54,7 @@ void TVTProMaster::LeqKState(int32_t state) {
 }
 
 void TVTProMaster::LeqEvent(int32_t type) {
+    if (type < 0 || type > kLeqFirstOverLimit) return;
     if (type == kLeqFirstOverLimit) {
         LeqFirstOverLimit();
         return;
