@@ -70,9 +70,10 @@ protected:
 
     // The program with the sine, the measurement file name, every quantity
     // forced into the protocol and the Leq in one-minute blocks.
-    void StartProgram(double peakLimit) {
+    void StartProgram(double peakLimit, double sineLevelDb = -20.0) {
         WriteSettings([](Registry& reg) { reg.WriteString("WaveInName", platform::kSimulatedSineName); });
-        WriteSettings([](Registry& reg) { reg.WriteFloat("SineLevel", -20.0); }, platform::kSimulatedAudioKey);
+        WriteSettings([sineLevelDb](Registry& reg) { reg.WriteFloat("SineLevel", sineLevelDb); },
+                      platform::kSimulatedAudioKey);
         Start();
         window->Settings().doFileName = true;
         window->Settings().doAutoFileName = false;
@@ -93,11 +94,13 @@ protected:
         preset.offCheck = false;
         presetHandler.load()->SetPreset(kCurrentPresetId, preset);
     }
-    // Starts a run into file once the recording ring holds more than the pre-run.
-    void StartRun(const QString& file) {
+    // Starts a run into file once the recording ring holds more than the
+    // pre-run; without the level check for a silent input.
+    void StartRun(const QString& file, bool levelCheck = true) {
         window->Settings().sRecFileName = file;
         ASSERT_TRUE(ProcessUntil([] { return recRing.Position() > 2 * TRecordIt::kSampleRate; }));
-        window->aMessungStartenExecute();
+        if (levelCheck) window->aMessungStartenExecute();
+        else window->aFreeStartExecute();
         ASSERT_TRUE(window->GetMessungLaeuft());
     }
     void StopRun() {
@@ -231,6 +234,19 @@ TEST_F(RecordingRunConcurrent, MessageListPopupAndLanguageStatus) {
     const QString status = window->StatusSlot(0);
     EXPECT_TRUE(status.startsWith(GetLangText(61))) << status.toStdString();
     EXPECT_TRUE(status.contains(QStringLiteral(", "))) << status.toStdString();
+}
+
+TEST_F(RecordingRunConcurrent, APeriodWithoutAPeakShowsDashesInItsPopup) {
+    StartProgram(115.0, -200.0);
+    StartRun(dir.filePath("Silent.vtm"), false);
+    ASSERT_TRUE(ProcessUntil([] { return messDaten.load()->GetWerteAnzahl() >= 1; }));
+    ASSERT_TRUE(defaultDaten.load()->GetIsInterval());
+    Notify(kNotifyPeakPopup, {0});
+    TinfoWindow* popup = infoWindow.load();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->head, GetLangText(304));
+    EXPECT_TRUE(popup->infoIntern.startsWith(QStringLiteral("---\r\n\r\n"))) << popup->infoIntern.toStdString();
+    window->CloseInfoWindow();
 }
 
 // A tone over the peak limit from the start: the "Exceed" starts a recording
