@@ -4,7 +4,7 @@
 // recording fake for MIDI.
 #include "main/main_window.h"
 
-#include "main_window_fixture.h"
+#include "run_fixture.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -39,27 +39,15 @@ namespace {
 using platform::Registry;
 using test_support::ProcessUntil;
 
-// -20 dBFS peak is -23.01 dBFS RMS: this offset makes the tone read 94.0 dB
-// (its peak 97 dB).
-const double kOffsetFor94 = 94.0 - 20.0 * std::log10(0.1 / std::sqrt(2.0));
-
-class RecordingRunConcurrent : public test_support::MainWindowConcurrent {
+// The tone reads 94 dB, its peak 97 dB.
+class RecordingRunConcurrent : public test_support::RunWithFakesConcurrent {
 protected:
     void SetUp() override {
-        MainWindowConcurrent::SetUp();
-        RegisterCalibrationServices(&calibration);
-        RegisterReportServices(&reports);
-        RegisterRemoteServices(&remote);
+        RunWithFakesConcurrent::SetUp();
         RegisterMidiObject(&midi);
-        calibration.offsets = {kOffsetFor94, kOffsetFor94, kOffsetFor94};
-        calibration.ApplyCalibration();
     }
     void TearDown() override {
-        if (window && window->GetMessungLaeuft()) window->StopMessung(2);
-        MainWindowConcurrent::TearDown();
-        RegisterCalibrationServices(nullptr);
-        RegisterReportServices(nullptr);
-        RegisterRemoteServices(nullptr);
+        RunWithFakesConcurrent::TearDown();
         RegisterMidiObject(nullptr);
         recRecordP = false;
         recUseSubDir = true;
@@ -121,9 +109,6 @@ protected:
     QString FallBelow(const QString& label) const { return GetLangText(897) + QLatin1Char(' ') + label; }
     int CountSeen(uintptr_t code) const { return static_cast<int>(std::count(seen.begin(), seen.end(), code)); }
 
-    test_support::FakeCalibration calibration;
-    test_support::FakeReports reports;
-    test_support::FakeRemote remote;
     test_support::FakeMidi midi;
 };
 
