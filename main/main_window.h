@@ -25,6 +25,8 @@
 //   measurement_stop.cpp    the stop, the saves and the finish
 //   limit_events.cpp        limit states, over-limit latches and maxima
 //   crash_markers.cpp       the registry markers of an unfinished measurement
+//   recording_control.cpp   the WAV recordings of limit events
+//   event_list_popups.cpp   the message list, the peak popups, the state line after a language change
 #include <QMainWindow>
 #include <QStringList>
 
@@ -35,6 +37,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "audio/wav_recorder.h"
 #include "main/display_areas.h"
 #include "main/display_readings.h"
 #include "main/event_messages.h"
@@ -63,6 +66,7 @@ struct TVTPreset;
 class THinweise;
 class TGraphView;
 class TZoomControl;
+class TWertCreate;
 
 // What the program was started with.
 struct StartOptions {
@@ -109,7 +113,7 @@ public:
     void ShowRunten() override {}
     void SetDisplayColors(int32_t scheme, bool force) override;
     void ApplyLanguage(int32_t lang, bool force) override;
-    void StopRecording() override {}
+    void StopRecording() override;
     void DisableIoWatch() override {}
 
     // --- Start ---
@@ -248,6 +252,20 @@ public:
     void RestoreAbortedRun(const QString& startDir);
     // The protocol menu's item "Restore the report of a crashed Measurement".
     void AbgebrocheneMessungwiederherstellen1Click();
+    // --- Limit events, recordings, event list popups and parameter texts ---
+    // Notification 11: the maxima text of the lower information area.
+    void ShowMaxText();
+    // Brings the window to the front once when a monitored level comes within aeLimit dB of its limit.
+    void CheckAutoFront(double headroom, int32_t quantity);
+    // Starts a recording of the input, or extends the running one.
+    void StartRecording();
+    // The next recording's file: REC_<n>.WAV beside or under the measurement file.
+    QString RecordingFileName();
+    bool Recording() const { return hRec_ != nullptr; }
+    // The measurement's messages, and the two peak popups of the peak display.
+    void ShowMessageList();
+    void ShowMaxPeakPopup();
+    void ShowBlockPeakPopup();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -417,4 +435,18 @@ private:
     std::unique_ptr<TPeakDisplay> peakDisplay_;
     // Restore of an aborted run (crash_markers.cpp): the start-up check.
     void CheckForAbortedRun();
+    // Limit events and recordings (limit_events.cpp, recording_control.cpp, event_list_popups.cpp).
+    void RegisterEventNotifications();
+    void LimitEvent(bool& latch, bool over, int32_t quantity, const QString& label, bool writeLine);
+    void LeqFirstOverLimit();
+    void TakeLeqMaxima(const TWertCreate& reader);
+    void CheckAllAutoFront();
+    void StartRecorder(const QString& fileName);
+    void ExtendRecording();
+    void ForgetEndedRecorders();
+    void ShowLanguageRunStatus();
+    int32_t limitOverLatch_ = 0;  // bit q: quantity q brought the window to the front
+    int32_t recId_ = 0;           // the last recording's number in this measurement
+    std::unique_ptr<TRecordIt> hRec_;
+    std::vector<std::unique_ptr<TRecordIt>> stoppedRecorders_;
 };

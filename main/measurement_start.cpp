@@ -21,6 +21,7 @@
 #include "store/measurement_store.h"
 #include "store/measuring_preset.h"
 #include "store/preset_handler.h"
+#include "ui_kit/services/midi_services.h"
 #include "ui_kit/message_box.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/paint_box.h"
@@ -251,6 +252,7 @@ void TVTProMaster::StartPrepared() {
     if (TDaten* display = fields_.AnzeigeDaten.load()) display->SetStartTime(start);
     if (ReportServices* reports = reportServices()) reports->IncRunningNumber();
     SetMessungLaeuft(name + QStringLiteral(".VTM"), start);
+    if (MidiServices* midi = MidiObject()) midi->SendStatusInfo(1);
 }
 
 int32_t TVTProMaster::ChooseSaveName() {
@@ -384,6 +386,11 @@ void TVTProMaster::ResetLimitStates() {
     statusPeak_ = statusLeq_ = statusLeqK_ = -1;
     // A level over its limit at the start must get its "Exceed" again.
     isOverLeq_ = isOverLeqK_ = isOverPeak_ = false;
+    limitOverLatch_ = 0;
+    recId_ = 0;
+    // The stop stores the highest peak: one from the last run must not pass for this one's.
+    maxPeak_ = 0.0;
+    maxPeakTime_ = 0.0;
 }
 
 void TVTProMaster::HideTrayIcon() {

@@ -18,6 +18,7 @@
 #include "store/measurement_file.h"
 #include "store/measurement_store.h"
 #include "store/measuring_preset.h"
+#include "ui_kit/services/midi_services.h"
 #include "ui_kit/message_box.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/paint_box.h"
@@ -60,6 +61,7 @@ void TVTProMaster::StopMessung(int32_t mode) {
     AddStopTimeLine();
     const bool saved = SaveAtStop();
     fields_.statusMessung.store(0);
+    if (MidiServices* midi = MidiObject()) midi->SendStatusInfo(2);
     ++statusInfo_;
     const bool askAtEnd = !curPreset.endDirect || curPreset.offCheck || pwLength != 0;
     if ((mode == 1 || mode == 3) && askAtEnd) {

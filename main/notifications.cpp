@@ -68,6 +68,7 @@ void TVTProMaster::RegisterNotifications() {
     }
     dispatch_.Add(kNotifyForceValueRedraw, [this](int32_t) { ForceValueRedraw(); });
     RegisterRunNotifications();
+    RegisterEventNotifications();
 }
 
 // The measurement run: storing, stopping, the end dialog and the limit states.

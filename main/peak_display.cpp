@@ -27,7 +27,6 @@ constexpr int32_t kFirstRepeatMs = 350;
 constexpr int32_t kRepeatMs = 125;
 constexpr int32_t kStepDown = 1;
 constexpr int32_t kStepUp = 2;
-constexpr uintptr_t kNotifyPeakPopup = 32;
 
 QString Fixed(double v) { return QLocale().toString(v, 'f', DisplayDecimals()); }
 

@@ -107,6 +107,7 @@ void TVTProMaster::ReportThreadFailure(int32_t code) {
         return;
     case kThreadFailureRecorder:
         AddEventMessage(QStringLiteral("Record First Assign Crash"), true, true);
+        ForgetEndedRecorders();
         return;
     case kThreadFailureRefusedSetup:
         // The engine waits idle until the settings change; once is enough.
@@ -189,4 +190,5 @@ void TVTProMaster::ApplyLanguage(int32_t lang, bool force) {
     if (measureMenu_) measureMenu_->setTitle(GetLangText(224));
     if (startAction_) startAction_->setText(GetLangText(225));
     if (stopAction_) stopAction_->setText(GetLangText(227));
+    ShowLanguageRunStatus();
 }

@@ -71,6 +71,7 @@ void TVTProMaster::UpdateValues(bool full) {
         workers_->FetchLeq120();
         workers_->FetchLeqFull();
         displayAreas_->LatchLeqBar(dispLeqFill.load());
+        CheckAllAutoFront();
     }
     // Only what changed is drawn again in the top areas: this runs every 125 ms.
     displayAreas_->RepaintValues();

@@ -18,7 +18,9 @@ inline constexpr uintptr_t kInputRunningCode = 324;
 enum NotifyCode : uintptr_t {
     kNotifyGraphRedraw = 2,
     kNotifySampleRateChanged = 3,
+    kNotifyBringToFront = 4,
     kNotifyInputAssign = 8,
+    kNotifyMaxText = 11,
     kNotifyClockTick = 14,
     kNotifyCalStatus = 15,
     kNotifyVuRefresh = 16,
@@ -32,6 +34,7 @@ enum NotifyCode : uintptr_t {
     kNotifyHintsCancel = 28,
     kNotifyHintsSave = 29,
     kNotifyDeviceLine = 31,
+    kNotifyPeakPopup = 32,
     kNotifyBlockProtocol = 42,
     kNotifyNewValues = 45,
     kNotifyNewPeakMax = 46,

@@ -64,6 +64,7 @@ void RecordingRing::Reset() {
     std::lock_guard guard(lock_);
     std::fill(samples_.begin(), samples_.end(), 0.0);
     position_.store(0, std::memory_order_release);
+    ++resets_;
 }
 
 void RecordingRing::Append(const double* samples, int32_t n) {
@@ -79,8 +80,24 @@ void RecordingRing::Append(const double* samples, int32_t n) {
     position_.store(pos, std::memory_order_release);
 }
 
+RecordingRing::Mark RecordingRing::Where() const {
+    std::lock_guard guard(lock_);
+    return Mark{position_.load(std::memory_order_relaxed), resets_};
+}
+
+bool RecordingRing::ReadSince(const Mark& mark, int32_t from, double* out, int32_t n) const {
+    std::lock_guard guard(lock_);
+    if (resets_ != mark.resets) return false;
+    CopyOut(from, out, n);
+    return true;
+}
+
 void RecordingRing::Read(int32_t from, double* out, int32_t n) const {
     std::lock_guard guard(lock_);
+    CopyOut(from, out, n);
+}
+
+void RecordingRing::CopyOut(int32_t from, double* out, int32_t n) const {
     int32_t pos = ((from % kRecordingRingSize) + kRecordingRingSize) % kRecordingRingSize;
     while (n > 0) {
         const int32_t run = std::min(n, kRecordingRingSize - pos);

@@ -143,10 +143,24 @@ public:
     // Copies n samples starting at slot from (wrapping) into out; for the recorder.
     void Read(int32_t from, double* out, int32_t n) const;
 
+    // Where the writer stands, and how many resets the ring has seen: a
+    // reader that keeps both can tell stale slots from new ones.
+    struct Mark {
+        int32_t position = 0;
+        uint32_t resets = 0;
+    };
+    Mark Where() const;
+    // Read, but only when no reset happened since mark was taken; false
+    // (and out untouched) when one did.
+    bool ReadSince(const Mark& mark, int32_t from, double* out, int32_t n) const;
+
 private:
+    void CopyOut(int32_t from, double* out, int32_t n) const;  // under lock_
+
     mutable std::mutex lock_;
     std::vector<double> samples_;
     std::atomic<int32_t> position_{0};
+    uint32_t resets_ = 0;  // under lock_
 };
 
 extern RecordingRing recRing;

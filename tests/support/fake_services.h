@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "ui_kit/services/calibration_services.h"
+#include "ui_kit/services/midi_services.h"
 #include "ui_kit/services/remote_services.h"
 #include "ui_kit/services/report_services.h"
 #include "ui_kit/shared_state.h"
@@ -135,6 +136,20 @@ public:
     QString TimeServerHost() override { return host; }
     bool UploadBySFTP(const QString& file) override {
         uploads << file;
+        return true;
+    }
+};
+
+// Logs what the main window sends to MIDI, one line per call ("peak 2", "cc 3 94").
+class FakeMidi : public MidiServices {
+public:
+    QStringList sent;
+    void SendPeakStatus(int32_t state) override { sent << QStringLiteral("peak %1").arg(state); }
+    void SendLeqStatus(int32_t state) override { sent << QStringLiteral("leq %1").arg(state); }
+    void SendLeqKStatus(int32_t state) override { sent << QStringLiteral("leqk %1").arg(state); }
+    void SendCC(int32_t slot, int32_t level) override { sent << QStringLiteral("cc %1 %2").arg(slot).arg(level); }
+    bool SendStatusInfo(int32_t status) override {
+        sent << QStringLiteral("status %1").arg(status);
         return true;
     }
 };

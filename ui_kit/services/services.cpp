@@ -5,6 +5,7 @@
 
 #include "ui_kit/services/calibration_services.h"
 #include "ui_kit/services/main_window_services.h"
+#include "ui_kit/services/midi_services.h"
 #include "ui_kit/services/remote_services.h"
 #include "ui_kit/services/report_services.h"
 
@@ -14,6 +15,7 @@ std::atomic<MainWindowServices*> mainWindow{nullptr};
 std::atomic<CalibrationServices*> calibration{nullptr};
 std::atomic<ReportServices*> reports{nullptr};
 std::atomic<RemoteServices*> remote{nullptr};
+std::atomic<MidiServices*> midi{nullptr};
 
 }  // namespace
 
@@ -36,3 +38,6 @@ RemoteServices* remoteServices() { return remote.load(std::memory_order_acquire)
 void RegisterRemoteServices(RemoteServices* services) {
     remote.store(services, std::memory_order_release);
 }
+
+MidiServices* MidiObject() { return midi.load(std::memory_order_acquire); }
+void RegisterMidiObject(MidiServices* object) { midi.store(object, std::memory_order_release); }
