@@ -26,6 +26,7 @@
 //   limit_events.cpp        limit states, over-limit latches and maxima
 //   crash_markers.cpp       the registry markers of an unfinished measurement
 #include <QMainWindow>
+#include <QPoint>
 #include <QStringList>
 
 #include <functional>
@@ -38,6 +39,7 @@
 #include "main/display_areas.h"
 #include "main/display_readings.h"
 #include "main/event_messages.h"
+#include "main/info_panels.h"
 #include "main/notification_dispatch.h"
 #include "main/peak_display.h"
 #include "main/program_settings.h"
@@ -63,6 +65,9 @@ struct TVTPreset;
 class THinweise;
 class TGraphView;
 class TZoomControl;
+class TSelectDisplay;
+class TBitmap32;
+class QRectF;
 
 // What the program was started with.
 struct StartOptions {
@@ -105,8 +110,8 @@ public:
     void StopFindPeak() override;
     void CloseInfoWindow() override;
     void InfoAnswer(int32_t code) override;
-    void HideRunten() override {}
-    void ShowRunten() override {}
+    void HideRunten() override;
+    void ShowRunten() override;
     void SetDisplayColors(int32_t scheme, bool force) override;
     void ApplyLanguage(int32_t lang, bool force) override;
     void StopRecording() override {}
@@ -248,6 +253,28 @@ public:
     void RestoreAbortedRun(const QString& startDir);
     // The protocol menu's item "Restore the report of a crashed Measurement".
     void AbgebrocheneMessungwiederherstellen1Click();
+    // --- Info panels, status line, top bar and the display element picker ---
+    // Slot 0..2 of the status line; a changed text posts its repaint (323).
+    void SetStatusInfo(int32_t slot, const QString& text);
+    TInfoPanels* InfoPanels() const { return infoPanels_.get(); }
+    TPaintBox32* pbStatus() const { return pbStatus_; }
+    TPaintBox32* pbTopBar() const { return pbTopBar_; }
+    TPaintBox32* pbIpInfo() const { return pbIpInfo_; }
+    TPaintBox32* pbInfoMessung() const { return pbInfoMessung_; }
+    TPaintBox32* pbRunten() const { return pbRunten_; }
+    TPaintBox32* pbMInfo() const { return pbMInfo_; }
+    TPaintBox32* pbLogo() const { return pbLogo_; }
+    bool CanStartFromTopBar();
+    bool MenuBarShown() const;
+    void ToggleMenuBar();
+    int32_t TopBarHitAt(int x) const;
+    void TopBarPress(int32_t square);
+    // A left click on display area 1..4 at a screen point.
+    void ShowAreaInfo(int32_t area, QPoint global);
+    void SelectDisplayElement(int32_t area);
+    // Notification 322: the picker's answer.
+    void DisplayElementChosen(intptr_t answer);
+    TSelectDisplay* DisplayPicker() const { return hSelDis_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -288,7 +315,6 @@ private:
     void ResetLimitStates();
     void HideTrayIcon();
     void CloseProtocolWindow();
-    void SetStatusInfo(int32_t slot, const QString& text);
     void BuildMeasureMenu();
     // The menus of the idle or the running program.
     void SetIdleMenus(bool idle);
@@ -417,4 +443,13 @@ private:
     std::unique_ptr<TPeakDisplay> peakDisplay_;
     // Restore of an aborted run (crash_markers.cpp): the start-up check.
     void CheckForAbortedRun();
+    // Info panels, status line, top bar and the display element picker
+    void WireStatusLine();
+    void WireTopBar();
+    void BuildInfoPanels();
+    // The clock line, the run's tables and the top bar follow the clock tick.
+    void RepaintTickPanels();
+    std::function<void(TBitmap32&, int32_t, const QRectF&)> IconPainter();
+    std::unique_ptr<TInfoPanels> infoPanels_;
+    TSelectDisplay* hSelDis_ = nullptr;
 };

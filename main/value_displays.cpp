@@ -28,7 +28,7 @@ void TVTProMaster::BuildValueDisplays() {
     areaHooks.running = [this] { return GetMessungLaeuft(); };
     areaHooks.isFindPeak = [this] { return fields_.isFindPeak.load(); };
     areaHooks.drawIcon = [this](TBitmap32& b, int32_t index, const QRectF& sq) { DrawIconOn(*this, b, index, sq); };
-    // showAreaInfo stays unset until the information popup of the areas exists.
+    areaHooks.showAreaInfo = [this](int32_t area, QPoint global) { ShowAreaInfo(area, global); };
     areaHooks.resetRmsPeak = [] {
         if (TWertCreate* reader = wertCreate.load()) reader->ResetRMSPeak();
     };
@@ -51,7 +51,7 @@ void TVTProMaster::BuildValueDisplays() {
         return reader != nullptr ? reader->GetCurrentBlockPeak() : 0.0;
     };
     peakHooks.drawIcon = drawIcon;
-    // setStatusInfo stays unset until the status line takes texts in slots.
+    peakHooks.setStatusInfo = [this](int32_t slot, const QString& text) { SetStatusInfo(slot, text); };
     peakDisplay_ = std::make_unique<TPeakDisplay>(pbPeakDisplay_, fields_.OutLevelDB, std::move(peakHooks));
 
     vuView_->korrOn = [this] { return korrOn; };
