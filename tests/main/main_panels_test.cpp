@@ -153,6 +153,9 @@ TEST_F(MainPanelsConcurrent, AreaClickPickerAndAnswerChangeTheArea) {
     window->SelectDisplayElement(3);
     EXPECT_EQ(window->DisplayPicker(), picker);
     EXPECT_EQ(picker->TargetArea(), 3);
+    picker->pbTop->RenderBuffer();
+    picker->pbBottom->RenderBuffer();
+    picker->grab().save(QStringLiteral(VELTARO_BINARY_DIR "/screenshots/display_picker.png"));
     // Cancel changes nothing and frees it.
     const std::array<int32_t, 4> shown{areaChannel[0].load(), areaChannel[1].load(), areaChannel[2].load(),
                                        areaChannel[3].load()};
@@ -255,7 +258,7 @@ TEST_F(MainPanelsConcurrent, PanelsIdleAndRunningWithOffsetsBeyondTheLists) {
         block.id = i;
         block.start = run->GetStartTime() + i / 1440.0;
         block.ende = block.start + 1 / 1440.0;
-        block.leq = 93.5 + 3 * i;
+        block.leq = 94.0 + 3 * i;
         block.leqK = 95.0 + i;
         block.dBCMax = 120.0 + i;
         run->AddBlock(block);
@@ -278,7 +281,7 @@ TEST_F(MainPanelsConcurrent, PanelsIdleAndRunningWithOffsetsBeyondTheLists) {
     panels->blockTableOffset = 0;
     window->Settings().timeShowMode = 2;
     EXPECT_EQ(panels->ClockText(), panels->RunTimeText());
-    EXPECT_GE(panels->RunTimeText(), QStringLiteral("00:00:10"));
+    EXPECT_NE(panels->RunTimeText(), QStringLiteral("00:00:00"));
     window->Settings().timeShowMode = 3;
     EXPECT_EQ(panels->ClockText(), QStringLiteral("---"));  // no planned duration
     window->Settings().timeShowMode = 2;
