@@ -5,10 +5,11 @@
 // on the simulated sine.
 #include "main/main_window.h"
 
-#include "main_window_fixture.h"
+#include "measuring_window_fixture.h"
 
 #include <QDir>
 #include <QImage>
+#include <QMenu>
 #include <QMenuBar>
 
 #include <gtest/gtest.h>
@@ -22,7 +23,6 @@
 #include "store/measurement_store.h"
 #include "store/measuring_preset.h"
 #include "store/preset_handler.h"
-#include "support/fake_services.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/paint_box.h"
 #include "ui_kit/shared_state.h"
@@ -33,25 +33,8 @@ using platform::Registry;
 using test_support::ProcessUntil;
 
 constexpr uintptr_t kStatusLineCode = 323;
-const double kOffsetFor94 = 94.0 - 20.0 * std::log10(0.1 / std::sqrt(2.0));
-
-class MainPanelsConcurrent : public test_support::MainWindowConcurrent {
+class MainPanelsConcurrent : public test_support::MeasuringWindowConcurrent {
 protected:
-    void SetUp() override {
-        MainWindowConcurrent::SetUp();
-        RegisterCalibrationServices(&calibration);
-        RegisterReportServices(&reports);
-        RegisterRemoteServices(&remote);
-        calibration.offsets = {kOffsetFor94, kOffsetFor94, kOffsetFor94};
-        calibration.ApplyCalibration();
-    }
-    void TearDown() override {
-        if (window && window->GetMessungLaeuft()) window->StopMessung(2);
-        MainWindowConcurrent::TearDown();
-        RegisterCalibrationServices(nullptr);
-        RegisterReportServices(nullptr);
-        RegisterRemoteServices(nullptr);
-    }
     void StartProgram() {
         UseSimulatedSine();
         Start();
@@ -109,10 +92,6 @@ protected:
         return true;
     }
     int CountSeen(uintptr_t code) const { return static_cast<int>(std::count(seen.begin(), seen.end(), code)); }
-
-    test_support::FakeCalibration calibration;
-    test_support::FakeReports reports;
-    test_support::FakeRemote remote;
 };
 
 TEST_F(MainPanelsConcurrent, StatusLinePostsItsRepaintOnlyWhenASlotChanges) {
@@ -231,6 +210,25 @@ TEST_F(MainPanelsConcurrent, PanelsIdleAndRunningWithOffsetsBeyondTheLists) {
     window->Settings().timeShowMode = 3;
     EXPECT_NE(panels->ClockText(), QStringLiteral("---"));  // idle: the time of day, not the count down
 
+    // The clock's menu while idle: ticked by the mode, the count down hidden.
+    window->Settings().timeShowMode = 2;
+    const QPoint clock = panels->IpRects().clock.center();
+    panels->IpInfoMouseDown(Qt::LeftButton, clock.x(), clock.y());
+    QMenu* menu = panels->TimeModeMenu();
+    ASSERT_TRUE(ProcessUntil([menu] { return menu->isVisible(); }));
+    const QList<QAction*> items = menu->actions();
+    ASSERT_EQ(items.size(), 4);
+    EXPECT_EQ(items[0]->text(), QStringLiteral("Show Current Time"));
+    EXPECT_TRUE(items[1]->isChecked());
+    EXPECT_FALSE(items[2]->isVisible());
+    EXPECT_EQ(items[3]->text(), QStringLiteral("Sync Time"));
+    EXPECT_TRUE(items[3]->isEnabled());
+    const size_t mark = seen.size();
+    items[0]->trigger();
+    menu->hide();
+    EXPECT_EQ(window->Settings().timeShowMode, 1);
+    ASSERT_TRUE(ProcessUntil([this, mark] { return std::count(seen.begin() + mark, seen.end(), kNotifyClockTick) > 0; }));
+
     // Offsets left from an earlier run, far beyond the new run's lists.
     panels->infoTopId = 1000;
     panels->blockTableOffset = 1000;
@@ -284,7 +282,13 @@ TEST_F(MainPanelsConcurrent, PanelsIdleAndRunningWithOffsetsBeyondTheLists) {
     EXPECT_NE(panels->RunTimeText(), QStringLiteral("00:00:00"));
     window->Settings().timeShowMode = 3;
     EXPECT_EQ(panels->ClockText(), QStringLiteral("---"));  // no planned duration
-    window->Settings().timeShowMode = 2;
+    // While running a left click on the clock switches to the run time and back.
+    for (int32_t expected : {2, 1, 2}) {
+        panels->IpInfoMouseDown(Qt::LeftButton, clock.x(), clock.y());
+        EXPECT_EQ(window->Settings().timeShowMode, expected);
+    }
+    // The address part takes no click while running.
+    EXPECT_EQ(IpInfoHitTest(panels->IpRects(), 1, 1, true), 0);
     list->Invalidate();
     EXPECT_FALSE(OnlyBackground(list, QRect(0, 0, list->width() / 2, list->height())));
     blocks->Invalidate();

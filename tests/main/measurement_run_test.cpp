@@ -2,7 +2,7 @@
 // with the simulated sine as input and fakes for the subsystems around it.
 #include "main/main_window.h"
 
-#include "main_window_fixture.h"
+#include "measuring_window_fixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,28 +34,10 @@ namespace {
 using platform::Registry;
 using test_support::ProcessUntil;
 
-// -20 dBFS peak is -23.01 dBFS RMS: this offset makes the tone read 94.0 dB.
-const double kOffsetFor94 = 94.0 - 20.0 * std::log10(0.1 / std::sqrt(2.0));
 constexpr double kSecond = 1.0 / 86400.0;
 
-class MeasurementRunConcurrent : public test_support::MainWindowConcurrent {
+class MeasurementRunConcurrent : public test_support::MeasuringWindowConcurrent {
 protected:
-    void SetUp() override {
-        MainWindowConcurrent::SetUp();
-        RegisterCalibrationServices(&calibration);
-        RegisterReportServices(&reports);
-        RegisterRemoteServices(&remote);
-        calibration.offsets = {kOffsetFor94, kOffsetFor94, kOffsetFor94};
-        calibration.ApplyCalibration();
-    }
-    void TearDown() override {
-        if (window && window->GetMessungLaeuft()) window->StopMessung(2);
-        MainWindowConcurrent::TearDown();
-        RegisterCalibrationServices(nullptr);
-        RegisterReportServices(nullptr);
-        RegisterRemoteServices(nullptr);
-    }
-
     // The program with the sine, a fixed file name, one-second records and
     // a preset whose Leq runs in one-minute blocks and ends without dialog.
     void StartProgram(double sineLevelDb = -20.0) {
@@ -123,10 +105,6 @@ protected:
     int CountSeen(uintptr_t code, size_t from) const {
         return static_cast<int>(std::count(seen.begin() + static_cast<std::ptrdiff_t>(from), seen.end(), code));
     }
-
-    test_support::FakeCalibration calibration;
-    test_support::FakeReports reports;
-    test_support::FakeRemote remote;
 };
 
 QByteArray ReadBytes(const QString& path) {
