@@ -27,6 +27,14 @@
 #include "ui_kit/paint_box.h"
 #include "ui_kit/shared_state.h"
 
+// Painting the picker's buttons and whole windows for the pictures lets Qt
+// Gui's raster engine work on threads of its own pool, which hand their work
+// over under locks that ThreadSanitizer cannot see in the uninstrumented Qt.
+// The panels themselves are painted on the main thread only.
+#if defined(__SANITIZE_THREAD__)
+extern "C" const char* __tsan_default_suppressions() { return "race:libQt6Gui.so.6\n"; }
+#endif
+
 namespace {
 
 using platform::Registry;
