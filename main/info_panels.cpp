@@ -243,9 +243,12 @@ int32_t TInfoPanels::MessagesHit(int x, int y) const {
     const TPaintBox32* box = boxes_.messages;
     const int s = IconSize();
     if (IconColumn(box).contains(x, y)) {
-        if (y >= Gap() && y < Gap() + s) return 1;
-        if (y >= box->height() - s) return 2;
-        return 0;
+        // On a list lower than two squares they overlap: the one that can move wins.
+        const bool up = y >= Gap() && y < Gap() + s;
+        const bool down = y >= box->height() - s;
+        if (down && (infoMoreToShow & 2)) return 2;
+        if (up && (infoMoreToShow & 1)) return 1;
+        return down ? 2 : (up ? 1 : 0);
     }
     const TDaten* run = RunStore();
     return run && run->GetSmsCount() > 0 ? 3 : 0;

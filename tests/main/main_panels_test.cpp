@@ -295,6 +295,28 @@ TEST_F(MainPanelsConcurrent, PanelsIdleAndRunningWithOffsetsBeyondTheLists) {
         panels->IpInfoMouseDown(Qt::LeftButton, clock.x(), clock.y());
         EXPECT_EQ(window->Settings().timeShowMode, expected);
     }
+    // The event list scrolls by its squares while more lines wait below or above.
+    for (int i = 0; i < 6; ++i) window->AddEventMessage(QStringLiteral("Event %1").arg(i), false, false);
+    ShowAt(QSize(1437, 1070));
+    list->Invalidate();
+    list->RenderBuffer();
+    ASSERT_EQ(panels->infoMoreToShow, 2) << "ten messages do not fit the list";
+    const int icon = RoundI(22 * UIScale);
+    panels->MessagesMouseDown(list->width() - icon / 2, list->height() - icon / 2);
+    EXPECT_EQ(panels->infoTopId, 1);
+    list->RenderBuffer();
+    EXPECT_TRUE(panels->infoMoreToShow & 1);
+    panels->MessagesMouseDown(list->width() - icon / 2, UISpaceSmall + icon / 2);
+    EXPECT_EQ(panels->infoTopId, 0);
+    // A click on the block table shows the run's summary lines for 15 s.
+    ASSERT_FALSE(window->MemoLines().isEmpty());
+    panels->BlocksMouseDown(10, blocks->height() / 2);
+    ASSERT_FALSE(dialogs.infos().empty());
+    const platform::InfoRequest summary = dialogs.infos().back();
+    EXPECT_EQ(summary.timeoutMs, 15000);
+    EXPECT_EQ(summary.place, 2);
+    EXPECT_TRUE(summary.leftCaption.isEmpty());
+    EXPECT_EQ(summary.info, window->MemoLines().join(QStringLiteral("\r\n")));
     // The address part takes no click while running.
     EXPECT_EQ(IpInfoHitTest(panels->IpRects(), 1, 1, true), 0);
     list->Invalidate();
