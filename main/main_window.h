@@ -25,6 +25,11 @@
 //   measurement_stop.cpp    the stop, the saves and the finish
 //   limit_events.cpp        limit states, over-limit latches and maxima
 //   crash_markers.cpp       the registry markers of an unfinished measurement
+//   info_panels.cpp         event list, lower info area, block table, logo, clock line
+//   main_panels.cpp         the window's side of those panels
+//   status_line.cpp         the status line and its three slots
+//   top_bar.cpp             the top bar and the menu bar's toggle
+//   display_picker.cpp      element names and descriptions, the area popup, the picker
 #include <QMainWindow>
 #include <QPoint>
 #include <QStringList>

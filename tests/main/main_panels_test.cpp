@@ -199,6 +199,17 @@ TEST_F(MainPanelsConcurrent, TopBarFollowsTheMenuBar) {
     window->TopBarPress(kTopBarMenu);
     EXPECT_TRUE(window->MenuBarShown());
     bar->Tag = 0;
+    // The smallest window: every panel paints, none with a negative size.
+    window->ToggleMenuBar();
+    ShowAt(QSize(60, 40));
+    window->SetStatusInfo(2, QStringLiteral("/a/rather/long/path/to/a/file.vtm"));
+    const QImage tiny = Picture(QStringLiteral("panels_smallest"));
+    EXPECT_FALSE(tiny.isNull());
+    for (TPaintBox32* box : {window->pbStatus(), window->pbTopBar(), window->pbIpInfo(), window->pbInfoMessung(),
+                             window->pbRunten(), window->pbMInfo(), window->pbLogo()}) {
+        EXPECT_GE(box->width(), 0);
+        EXPECT_GE(box->height(), 0);
+    }
     Exit();
 }
 
