@@ -193,6 +193,13 @@ void TInfoPanels::Wire() {
     }
 }
 
+void TInfoPanels::RepaintOnTick() {
+    if (boxes_.ipInfo) boxes_.ipInfo->Invalidate();
+    if (!Running()) return;
+    if (boxes_.runten) boxes_.runten->Invalidate();
+    if (boxes_.blocks) boxes_.blocks->Invalidate();
+}
+
 void TInfoPanels::RepaintAll() {
     for (TPaintBox32* box : {boxes_.messages, boxes_.runten, boxes_.blocks, boxes_.logo, boxes_.ipInfo}) {
         if (box) box->Invalidate();
@@ -465,10 +472,10 @@ void TInfoPanels::BlocksMouseDown(int x, int y) {
 void TInfoPanels::PaintLogo(TBitmap32& b) {
     b.Clear(clBack32);
     if (b.Empty()) return;
-    QSvgRenderer logo(kLogoResource);
-    if (!logo.isValid()) return;
+    if (!logo_) logo_ = std::make_unique<QSvgRenderer>(kLogoResource);
+    if (!logo_->isValid()) return;
     QPainter painter(&b.Image());
-    logo.render(&painter, QRectF(b.BoundsRect()));
+    logo_->render(&painter, QRectF(b.BoundsRect()));
 }
 
 // --- Address and clock line ---

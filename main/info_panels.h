@@ -13,12 +13,14 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "platform/date_time.h"
 
 class QMenu;
+class QSvgRenderer;
 class QRectF;
 class TBitmap32;
 class TPaintBox32;
@@ -103,6 +105,9 @@ public:
     TInfoPanels& operator=(const TInfoPanels&) = delete;
 
     void RepaintAll();
+    // What the clock tick changes: the clock line, and while running the
+    // maxima of the lower info area and the block table.
+    void RepaintOnTick();
     // The line's texts as they are shown now.
     QString ClockText() const;
     QString RunTimeText() const;
@@ -142,4 +147,5 @@ private:
     TProgramSettings& settings_;
     Hooks hooks_;
     QMenu* timeMenu_ = nullptr;
+    std::unique_ptr<QSvgRenderer> logo_;
 };

@@ -40,8 +40,13 @@ void TVTProMaster::BuildInfoPanels() {
 }
 
 void TVTProMaster::RepaintTickPanels() {
-    if (infoPanels_) infoPanels_->RepaintAll();
-    if (pbTopBar_) pbTopBar_->Invalidate();
+    if (infoPanels_) infoPanels_->RepaintOnTick();
+    // The start, the stop and the calibration status change the top bar's squares.
+    const int32_t squares = (GetMessungLaeuft() ? 1 : 0) | (CanStartFromTopBar() ? 2 : 0);
+    if (pbTopBar_ && squares != topBarSquares_) {
+        topBarSquares_ = squares;
+        pbTopBar_->Invalidate();
+    }
 }
 
 void TVTProMaster::ShowRunten() {

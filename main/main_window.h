@@ -457,4 +457,5 @@ private:
     std::function<void(TBitmap32&, int32_t, const QRectF&)> IconPainter();
     std::unique_ptr<TInfoPanels> infoPanels_;
     TSelectDisplay* hSelDis_ = nullptr;
+    int32_t topBarSquares_ = -1;  // what the top bar last showed: bit 0 running, bit 1 startable
 };
