@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include "main/program_settings.h"
 #include "main/status_line.h"
 #include "main/top_bar.h"
 #include "store/measuring_preset.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/paint_box.h"
+#include "ui_kit/palette.h"
 #include "ui_kit/shared_state.h"
 #include "ui_kit/text_table.h"
 
@@ -142,6 +144,38 @@ TEST(LowerInfoArea, BlockOrderFollowsTheMonitoredQuantities) {
     EXPECT_EQ(FirstShownIndex(3, 0), 2);
     EXPECT_LT(FirstShownIndex(3, 3), 0);
     EXPECT_LT(FirstShownIndex(3, 1000), 0);
+}
+
+TEST(IpInfoLine, ALongAddressListEndsBeforeTheClock) {
+    gui_test::App();
+    language.store(kLangEnglish);
+    TProgramSettings settings;
+    settings.ipPort = 8080;
+    TPaintBox32 box;
+    box.resize(400, 36);
+    TInfoPanels::Hooks hooks;
+    hooks.running = [] { return false; };
+    hooks.localAddresses = [] {
+        std::vector<LocalAddress> list;
+        for (int i = 0; i < 6; ++i) list.push_back({QStringLiteral("192.168.100.%1").arg(100 + i), true});
+        return list;
+    };
+    TInfoPanels panels(TInfoPanels::Boxes{nullptr, nullptr, nullptr, nullptr, &box}, settings, hooks);
+    EXPECT_TRUE(panels.CurrentAddressText().startsWith(QStringLiteral("http://192.168.100.100:8080 \u2022 ")));
+    const IpInfoRects r = panels.IpRects();
+    EXPECT_EQ(r.address.right() + 1, r.clock.left());
+    box.Tag = 0;
+    box.Invalidate();
+    box.RenderBuffer();
+    const TBitmap32& b = box.Buffer();
+    // Between the end of the addresses and the clock's text only the background shows.
+    const int clockText = 16 + RoundI(0.75 * (400 - 32));
+    bool addressDrawn = false;
+    for (int y = 0; y < 36; ++y) {
+        for (int x = r.addressLimit; x < clockText; ++x) EXPECT_EQ(b.Pixel(x, y), clBack32) << x << "," << y;
+        for (int x = 16; x < r.addressLimit; ++x) addressDrawn |= b.Pixel(x, y) != clBack32;
+    }
+    EXPECT_TRUE(addressDrawn);
 }
 
 TEST(StatusLine, ALongPathIsShortenedInItsMiddleAfterSlotOne) {

@@ -226,6 +226,12 @@ TEST_F(MainPanelsConcurrent, PanelsIdleAndRunningWithOffsetsBeyondTheLists) {
     }
     TInfoPanels* panels = window->InfoPanels();
     EXPECT_EQ(panels->RunTimeText(), QStringLiteral("00:00:00"));
+    // The long event name ends in an ellipsis before the dot column at the right.
+    TPaintBox32* runten = window->pbRunten();
+    runten->Invalidate();
+    const int dot = RoundI(15 * UIScale);
+    EXPECT_TRUE(OnlyBackground(runten, QRect(runten->width() - dot, 0, dot, runten->height() / 8)));
+    EXPECT_FALSE(OnlyBackground(runten, QRect(0, 0, runten->width() - dot, runten->height() / 8)));
     window->Settings().timeShowMode = 3;
     EXPECT_NE(panels->ClockText(), QStringLiteral("---"));  // idle: the time of day, not the count down
 
