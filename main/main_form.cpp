@@ -57,6 +57,7 @@ void TVTProMaster::BuildForm() {
     pbIpInfo_ = NewPanel(central_);
     CreateGraphView();
     BuildValueDisplays();
+    BuildInfoPanels();
     BuildMenus();
     setWindowTitle(GetLangText(101));
     resize(990, 720);

@@ -27,7 +27,13 @@
 //   crash_markers.cpp       the registry markers of an unfinished measurement
 //   recording_control.cpp   the WAV recordings of limit events
 //   event_list_popups.cpp   the message list, the peak popups, the state line after a language change
+//   info_panels.cpp         event list, lower info area, block table, logo, clock line
+//   main_panels.cpp         the window's side of those panels
+//   status_line.cpp         the status line and its three slots
+//   top_bar.cpp             the top bar and the menu bar's toggle
+//   display_picker.cpp      element names and descriptions, the area popup, the picker
 #include <QMainWindow>
+#include <QPoint>
 #include <QStringList>
 
 #include <functional>
@@ -41,6 +47,7 @@
 #include "main/display_areas.h"
 #include "main/display_readings.h"
 #include "main/event_messages.h"
+#include "main/info_panels.h"
 #include "main/notification_dispatch.h"
 #include "main/peak_display.h"
 #include "main/program_settings.h"
@@ -67,6 +74,9 @@ class THinweise;
 class TGraphView;
 class TZoomControl;
 class TWertCreate;
+class TSelectDisplay;
+class TBitmap32;
+class QRectF;
 
 // What the program was started with.
 struct StartOptions {
@@ -109,8 +119,8 @@ public:
     void StopFindPeak() override;
     void CloseInfoWindow() override;
     void InfoAnswer(int32_t code) override;
-    void HideRunten() override {}
-    void ShowRunten() override {}
+    void HideRunten() override;
+    void ShowRunten() override;
     void SetDisplayColors(int32_t scheme, bool force) override;
     void ApplyLanguage(int32_t lang, bool force) override;
     void StopRecording() override;
@@ -266,6 +276,28 @@ public:
     void ShowMessageList();
     void ShowMaxPeakPopup();
     void ShowBlockPeakPopup();
+    // --- Info panels, status line, top bar and the display element picker ---
+    // Slot 0..2 of the status line; a changed text posts its repaint (323).
+    void SetStatusInfo(int32_t slot, const QString& text);
+    TInfoPanels* InfoPanels() const { return infoPanels_.get(); }
+    TPaintBox32* pbStatus() const { return pbStatus_; }
+    TPaintBox32* pbTopBar() const { return pbTopBar_; }
+    TPaintBox32* pbIpInfo() const { return pbIpInfo_; }
+    TPaintBox32* pbInfoMessung() const { return pbInfoMessung_; }
+    TPaintBox32* pbRunten() const { return pbRunten_; }
+    TPaintBox32* pbMInfo() const { return pbMInfo_; }
+    TPaintBox32* pbLogo() const { return pbLogo_; }
+    bool CanStartFromTopBar();
+    bool MenuBarShown() const;
+    void ToggleMenuBar();
+    int32_t TopBarHitAt(int x) const;
+    void TopBarPress(int32_t square);
+    // A left click on display area 1..4 at a screen point.
+    void ShowAreaInfo(int32_t area, QPoint global);
+    void SelectDisplayElement(int32_t area);
+    // Notification 322: the picker's answer.
+    void DisplayElementChosen(intptr_t answer);
+    TSelectDisplay* DisplayPicker() const { return hSelDis_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -306,7 +338,6 @@ private:
     void ResetLimitStates();
     void HideTrayIcon();
     void CloseProtocolWindow();
-    void SetStatusInfo(int32_t slot, const QString& text);
     void BuildMeasureMenu();
     // The menus of the idle or the running program.
     void SetIdleMenus(bool idle);
@@ -449,4 +480,14 @@ private:
     int32_t recId_ = 0;           // the last recording's number in this measurement
     std::unique_ptr<TRecordIt> hRec_;
     std::vector<std::unique_ptr<TRecordIt>> stoppedRecorders_;
+    // Info panels, status line, top bar and the display element picker
+    void WireStatusLine();
+    void WireTopBar();
+    void BuildInfoPanels();
+    // The clock line, the run's tables and the top bar follow the clock tick.
+    void RepaintTickPanels();
+    std::function<void(TBitmap32&, int32_t, const QRectF&)> IconPainter();
+    std::unique_ptr<TInfoPanels> infoPanels_;
+    TSelectDisplay* hSelDis_ = nullptr;
+    int32_t topBarSquares_ = -1;  // what the top bar last showed: bit 0 running, bit 1 startable
 };

@@ -403,16 +403,6 @@ void TVTProMaster::CloseProtocolWindow() {
     // be open.
 }
 
-void TVTProMaster::SetStatusInfo(int32_t slot, const QString& text) {
-    if (slot < 0 || slot >= static_cast<int32_t>(statusSlots_.size())) return;
-    statusSlots_[slot] = text;
-    if (pbStatus_) pbStatus_->Invalidate();
-}
-
-QString TVTProMaster::StatusSlot(int32_t slot) const {
-    return slot >= 0 && slot < static_cast<int32_t>(statusSlots_.size()) ? statusSlots_[slot] : QString();
-}
-
 void TVTProMaster::SetIdleMenus(bool idle) {
     for (QAction* action : {startAction_, dinStartAction_, freeStartAction_, resetSettingsAction_}) {
         if (action) action->setVisible(idle);

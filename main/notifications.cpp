@@ -15,6 +15,8 @@ namespace {
 constexpr uintptr_t kNotifyNewEventData = 26;
 constexpr uintptr_t kNotifyInfoLineChanged = 50;
 constexpr uintptr_t kNotifyStatusLine = 323;
+constexpr uintptr_t kNotifyDisplayElementChosen = 322;
+constexpr int32_t kInfoAnswerChangeDisplay = 3;
 
 }  // namespace
 
@@ -23,7 +25,7 @@ void TVTProMaster::RegisterNotifications() {
     dispatch_.Add(kNotifyInputAssign, [](int32_t assignment) { ChangeInputAssign(assignment); });
     dispatch_.Add(kNotifyClockTick, [this](int32_t) {
         zeitSpeicher_ = platform::SystemLocalNow();
-        if (pbIpInfo_) pbIpInfo_->Invalidate();
+        RepaintTickPanels();
     });
     dispatch_.Add(kNotifyVuRefresh, [this](int32_t) {
         if (vuView_) vuView_->PaintBuffer();
@@ -69,6 +71,7 @@ void TVTProMaster::RegisterNotifications() {
     dispatch_.Add(kNotifyForceValueRedraw, [this](int32_t) { ForceValueRedraw(); });
     RegisterRunNotifications();
     RegisterEventNotifications();
+    dispatch_.Add(kNotifyDisplayElementChosen, [this](int32_t answer) { DisplayElementChosen(answer); });
 }
 
 // The measurement run: storing, stopping, the end dialog and the limit states.
@@ -98,9 +101,10 @@ void TVTProMaster::WMMainNotify(uintptr_t code, intptr_t argument) {
 }
 
 void TVTProMaster::InfoAnswer(int32_t code) {
-    // Only closing is built; the follow-ups the other answers name come with
-    // the windows they open.
+    // Only closing and the display element picker are built; the follow-ups
+    // the other answers name come with the windows they open.
     CloseInfoWindow();
+    if (code == kInfoAnswerChangeDisplay) SelectDisplayElement(pickArea.load());
 }
 
 void TVTProMaster::CloseInfoWindow() {

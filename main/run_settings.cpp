@@ -44,6 +44,8 @@ void TVTProMaster::ApplyRunSettings() {
     ResetRunValues();
     refusedSetupReported_ = false;
     if (TCalcer* calculation = calcer.load()) calculation->ResetCalculation();
+    // The lower info area and the block table show the preset's labels and limits.
+    if (infoPanels_) infoPanels_->RepaintAll();
 }
 
 void TVTProMaster::ApplyPresetLimits() {
@@ -191,4 +193,5 @@ void TVTProMaster::ApplyLanguage(int32_t lang, bool force) {
     if (startAction_) startAction_->setText(GetLangText(225));
     if (stopAction_) stopAction_->setText(GetLangText(227));
     ShowLanguageRunStatus();
+    if (infoPanels_) infoPanels_->RepaintAll();
 }

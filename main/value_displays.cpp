@@ -1,23 +1,12 @@
 // The main window's value displays: the four display areas, the peak display
 // beside the level meter, and notification 45, which fetches the current
 // values and repaints them.
-#include <QPainter>
 
 #include "audio/value_reader.h"
 #include "main/main_window.h"
 #include "main/vu_meter_view.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/shared_state.h"
-
-namespace {
-
-void DrawIconOn(TVTProMaster& window, TBitmap32& bitmap, int32_t index, const QRectF& square) {
-    if (bitmap.Empty()) return;
-    QPainter painter(&bitmap.Image());
-    window.DrawSvgIcon(painter, index, square);
-}
-
-}  // namespace
 
 void TVTProMaster::BuildValueDisplays() {
     InitCaptionFormat();
@@ -27,8 +16,8 @@ void TVTProMaster::BuildValueDisplays() {
     TDisplayAreas::Hooks areaHooks;
     areaHooks.running = [this] { return GetMessungLaeuft(); };
     areaHooks.isFindPeak = [this] { return fields_.isFindPeak.load(); };
-    areaHooks.drawIcon = [this](TBitmap32& b, int32_t index, const QRectF& sq) { DrawIconOn(*this, b, index, sq); };
-    // showAreaInfo stays unset until the information popup of the areas exists.
+    areaHooks.drawIcon = IconPainter();
+    areaHooks.showAreaInfo = [this](int32_t area, QPoint global) { ShowAreaInfo(area, global); };
     areaHooks.resetRmsPeak = [] {
         if (TWertCreate* reader = wertCreate.load()) reader->ResetRMSPeak();
     };
@@ -51,7 +40,7 @@ void TVTProMaster::BuildValueDisplays() {
         return reader != nullptr ? reader->GetCurrentBlockPeak() : 0.0;
     };
     peakHooks.drawIcon = drawIcon;
-    // setStatusInfo stays unset until the status line takes texts in slots.
+    peakHooks.setStatusInfo = [this](int32_t slot, const QString& text) { SetStatusInfo(slot, text); };
     peakDisplay_ = std::make_unique<TPeakDisplay>(pbPeakDisplay_, fields_.OutLevelDB, std::move(peakHooks));
 
     vuView_->korrOn = [this] { return korrOn; };

@@ -204,6 +204,8 @@ void TBitmap32::DrawText(const QRect& r, const QString& text, uint32_t flags) {
     QString shown = text;
     if (flags & kTextEndEllipsis) {
         shown = MetricsFor(font, image_).elidedText(text, Qt::ElideRight, r.width());
+    } else if (flags & kTextPathEllipsis) {
+        shown = MetricsFor(font, image_).elidedText(text, Qt::ElideMiddle, r.width());
     }
     p.drawText(QRectF(r), QtFlags(flags), shown);
 }

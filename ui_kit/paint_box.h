@@ -80,6 +80,9 @@ enum TextFlag : uint32_t {
     kTextWordBreak = 0x10,
     kTextSingleLine = 0x20,
     kTextEndEllipsis = 0x40,
+    // Shortened in the middle, so that the start and the end of a path or
+    // message stay readable.
+    kTextPathEllipsis = 0x80,
 };
 
 class TBitmap32 {

@@ -2,7 +2,7 @@
 // with the simulated sine as input and fakes for the subsystems around it.
 #include "main/main_window.h"
 
-#include "run_fixture.h"
+#include "measuring_window_fixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,9 +36,8 @@ using test_support::ProcessUntil;
 
 constexpr double kSecond = 1.0 / 86400.0;
 
-class MeasurementRunConcurrent : public test_support::RunWithFakesConcurrent {
+class MeasurementRunConcurrent : public test_support::MeasuringWindowConcurrent {
 protected:
-
     // The program with the sine, a fixed file name, one-second records and
     // a preset whose Leq runs in one-minute blocks and ends without dialog.
     void StartProgram(double sineLevelDb = -20.0) {

@@ -4,7 +4,7 @@
 // recording fake for MIDI.
 #include "main/main_window.h"
 
-#include "run_fixture.h"
+#include "measuring_window_fixture.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -40,14 +40,14 @@ using platform::Registry;
 using test_support::ProcessUntil;
 
 // The tone reads 94 dB, its peak 97 dB.
-class RecordingRunConcurrent : public test_support::RunWithFakesConcurrent {
+class RecordingRunConcurrent : public test_support::MeasuringWindowConcurrent {
 protected:
     void SetUp() override {
-        RunWithFakesConcurrent::SetUp();
+        MeasuringWindowConcurrent::SetUp();
         RegisterMidiObject(&midi);
     }
     void TearDown() override {
-        RunWithFakesConcurrent::TearDown();
+        MeasuringWindowConcurrent::TearDown();
         RegisterMidiObject(nullptr);
         recRecordP = false;
         recUseSubDir = true;
