@@ -41,7 +41,6 @@ struct GraphViewHost {
 
 // Icon 2 of the main window's icon collection: the graph menu's button.
 inline constexpr int32_t kSetupIconIndex = 2;
-void DrawSetupIcon(QPainter& painter, const QRectF& square);
 
 class TGraphView {
 public:

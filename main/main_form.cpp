@@ -6,6 +6,7 @@
 #include <QResizeEvent>
 
 #include <cmath>
+#include <utility>
 
 #include "main/graph_view.h"
 #include "main/main_form_layout.h"
@@ -58,8 +59,22 @@ void TVTProMaster::BuildForm() {
     CreateGraphView();
     BuildValueDisplays();
     BuildMenus();
+    NamePanels();
+    CreateTrayIcon();
     setWindowTitle(GetLangText(101));
     resize(990, 720);
+}
+
+// Under their component names, so that tests and the captions find them.
+void TVTProMaster::NamePanels() {
+    const std::pair<QWidget*, const char*> panels[] = {
+        {pbTopBar_, "pbTopBar"}, {pbStatus_, "pbStatus"}, {pbTop_, "pbTop"}, {pbMitte_, "pbMitte"},
+        {pbGrafik_, "pbGrafik"}, {pbSliderG_, "pbSliderG"}, {vuView_, "pbVU"}, {pbPeakDisplay_, "pbPeakDisplay"},
+        {pbInfoMessung_, "pbInfoMessung"}, {pbLogo_, "pbLogo"}, {pbRunten_, "pbRunten"}, {pbMInfo_, "pbMInfo"},
+        {pbIpInfo_, "pbIpInfo"}};
+    for (const auto& [panel, name] : panels) {
+        if (panel) panel->setObjectName(QString::fromLatin1(name));
+    }
 }
 
 void TVTProMaster::BuildMenus() {
@@ -70,54 +85,97 @@ void TVTProMaster::BuildMenus() {
     resetSettingsAction_ = settingsMenu_->addAction(GetLangText(852));
     connect(resetSettingsAction_, &QAction::triggered, this, [this] { ResetAllSettings(); });
     BuildMeasureMenu();
+    BuildMainMenu();
 }
 
 TPaintBox32* TVTProMaster::pbVU() const { return vuView_; }
 
 void TVTProMaster::SetUiScale(double dpi) {
     SetUIScale(dpi / 96.0);
+    iIcon_ = RoundI(22 * UIScale);
     if (graphView_) graphView_->ApplyUiScale();
-    LayoutForm();
+    for (TPaintBox32* box : {pbStatus_, pbRunten_, pbIpInfo_, pbInfoMessung_, pbMInfo_}) {
+        if (box) box->Buffer().Font.height = RoundI(-12 * UIScale);
+    }
+    FormResize();
 }
 
-void TVTProMaster::LayoutForm() {
+void TVTProMaster::FormResize() {
     if (!central_) return;
-    const MainFormGeometry g = ComputeMainFormLayout(central_->size(), UIScale, UISpace);
-    Place(pbTopBar_, g.topBar);
-    Place(pbStatus_, g.status);
-    Place(pbTop_, g.top);
-    Place(pbMitte_, g.mitte);
-    Place(pbGrafik_, g.grafik);
-    Place(pbSliderG_, g.sliderG);
-    Place(vuView_, g.vu);
-    Place(pbPeakDisplay_, g.peakDisplay);
-    Place(pbInfoMessung_, g.infoMessung);
-    Place(pbLogo_, g.logo);
-    Place(pbRunten_, g.runten);
-    Place(pbMInfo_, g.mInfo);
-    Place(pbIpInfo_, g.ipInfo);
-    PostMainNotify(kNotifyVuLayout, 0);
+    PlaceFrame(geometry_, central_->size(), UIScale);
+    Place(pbTopBar_, geometry_.topBar);
+    Place(pbStatus_, geometry_.status);
+    pLeftFullResize();
+    pRightResize();
     PostMainNotify(kNotifyNewValues, kLayoutArgument);
+}
+
+void TVTProMaster::FormShow() {
+    PostMainNotify(kNotifyVuLayout, kLayoutArgument);
+    // The protocol window comes to the front here once it exists.
+}
+
+void TVTProMaster::pLeftFullResize() {
+    LayoutLeftColumn(geometry_, UIScale);
+    Place(pbTop_, geometry_.top);
+    Place(pbMitte_, geometry_.mitte);
+    Place(pbGrafik_, geometry_.grafik);
+    Place(pbSliderG_, geometry_.sliderG);
+    // The lower areas lay themselves out when they paint.
+    for (TPaintBox32* box : {pbTop_, pbMitte_, pbGrafik_}) {
+        if (box) box->Invalidate();
+    }
+}
+
+void TVTProMaster::pRightResize() {
+    LayoutRightPanel(geometry_, UIScale, UISpace);
+    Place(vuView_, geometry_.vu);
+    Place(pbPeakDisplay_, geometry_.peakDisplay);
+    Place(pbIpInfo_, geometry_.ipInfo);
+    Place(pbInfoMessung_, geometry_.infoMessung);
+    Place(pbMInfo_, geometry_.mInfo);
+    PlaceLogo();
+    PlaceLowerInfo();
+    PostMainNotify(kNotifyVuLayout, 0);
+}
+
+void TVTProMaster::PlaceLogo() {
+    ::PlaceLogo(geometry_);
+    Place(pbLogo_, geometry_.logo);
+    if (pbLogo_) pbLogo_->Invalidate();
+}
+
+void TVTProMaster::PlaceLowerInfo() {
+    ::PlaceLowerInfo(geometry_, UISpace);
+    Place(pbRunten_, geometry_.runten);
 }
 
 void TVTProMaster::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    LayoutForm();
+    FormResize();
 }
 
 void TVTProMaster::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    PostMainNotify(kNotifyVuLayout, kLayoutArgument);
+    FormShow();
 }
 
 void TVTProMaster::SetDisplayColors(int32_t scheme, bool force) {
     if (!force && scheme == displayLayout.load()) return;
     if (scheme == 0 || scheme == 1) displayLayout.store(scheme);
     SetColorScheme(displayLayout.load());
+    for (TPaintBox32* box : {pbTop_, pbMitte_}) {
+        if (box) box->Buffer().Clear(clBack32);
+    }
     const QPalette palette = SchemeWidgetPalette(this->palette());
     setPalette(palette);
     if (central_) central_->setPalette(palette);
     menuBar()->setPalette(palette);
+    for (TPaintBox32* box : {pbMInfo_, pbInfoMessung_, static_cast<TPaintBox32*>(vuView_), pbStatus_, pbRunten_,
+                             pbIpInfo_}) {
+        if (box) box->Buffer().Font.color = clText;
+    }
+    SetIconColors();
     for (TPaintBox32* box : {pbTopBar_, pbStatus_, pbTop_, pbMitte_, pbGrafik_, pbSliderG_,
                              static_cast<TPaintBox32*>(vuView_), pbPeakDisplay_, pbInfoMessung_, pbLogo_, pbRunten_,
                              pbMInfo_, pbIpInfo_}) {
@@ -125,6 +183,7 @@ void TVTProMaster::SetDisplayColors(int32_t scheme, bool force) {
     }
     if (TinfoWindow* window = infoWindow.load()) window->Set_color(clText, clPanel32, clFrame32);
     if (graphView_) graphView_->ApplyColorScheme();
+    RefreshValueDisplays();
     PostMainNotify(kNotifyClockTick, 0);
     PostMainNotify(kNotifyGraphRedraw, 0);
     PostMainNotify(kNotifyVuLayout, kLayoutArgument);

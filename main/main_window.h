@@ -38,6 +38,8 @@
 #include "main/display_areas.h"
 #include "main/display_readings.h"
 #include "main/event_messages.h"
+#include "main/icon_collection.h"
+#include "main/main_form_layout.h"
 #include "main/notification_dispatch.h"
 #include "main/peak_display.h"
 #include "main/program_settings.h"
@@ -63,6 +65,7 @@ struct TVTPreset;
 class THinweise;
 class TGraphView;
 class TZoomControl;
+class TTrayIcon;
 
 // What the program was started with.
 struct StartOptions {
@@ -248,6 +251,27 @@ public:
     void RestoreAbortedRun(const QString& startDir);
     // The protocol menu's item "Restore the report of a crashed Measurement".
     void AbgebrocheneMessungwiederherstellen1Click();
+    // --- Layout, colour scheme, menus, icons and tray (main_form.cpp, main_menus.cpp) ---
+    // The left column's width follows the client width; then every panel is placed.
+    void FormResize();
+    void FormShow();
+    void pLeftFullResize();
+    void pRightResize();
+    void PlaceLogo();
+    void PlaceLowerInfo();
+    // The size of the window's icons: rnd(22 x scale).
+    int32_t IconSize() const { return iIcon_; }
+    const TIconCollection& Icons() const { return *icons_; }
+    // Draws logo 0 ("day") or 1 ("Night") into area.
+    void DrawLogo(QPainter& painter, int32_t index, const QRectF& area);
+    void SetIconColors();
+    // The Layout menu: its ticks when it opens, and its choices.
+    void LayoutClick();
+    void mmLBoldLabelClick();
+    void mmLHideMenuClick();
+    TTrayIcon* TrayIcon() const { return trayIcon_; }
+    // A click on the tray icon or its balloon: the window comes back to the front.
+    void tIconBalloonClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -276,9 +300,6 @@ private:
     void WatchSessionEnd();
     void FormDestroy();
     void SaveDefaultStore(TDaten& store);
-    // main_form.cpp
-    void LayoutForm();
-
     // measurement_start.cpp
     void ApplyPresetToDefaultStore();
     void StartPrepared(platform::TDateTime calTime);
@@ -417,4 +438,29 @@ private:
     std::unique_ptr<TPeakDisplay> peakDisplay_;
     // Restore of an aborted run (crash_markers.cpp): the start-up check.
     void CheckForAbortedRun();
+    // Layout, colour scheme, menus, icons and tray (main_form.cpp, main_menus.cpp)
+    void NamePanels();
+    void BuildMainMenu();
+    void BuildLayoutMenu();
+    void PrepareSettingsMenu();
+    void PrepareLanguageMenu();
+    void CreateTrayIcon();
+    void ShowTrayEvent(const QString& text);
+    std::unique_ptr<TIconCollection> icons_;
+    TTrayIcon* trayIcon_ = nullptr;  // a child of the window; none without a tray
+    int32_t iIcon_ = 22;
+    MainFormGeometry geometry_;
+    QMenu* dataMenu_ = nullptr;
+    QMenu* reportMenu_ = nullptr;
+    QMenu* infoMenu_ = nullptr;
+    QMenu* layoutMenu_ = nullptr;
+    QMenu* languageMenu_ = nullptr;
+    QAction* lsRefAction_ = nullptr;
+    QAction* germanAction_ = nullptr;
+    QAction* englishAction_ = nullptr;
+    QAction* sunnyAction_ = nullptr;
+    QAction* darkAction_ = nullptr;
+    QAction* fullSizeAction_ = nullptr;
+    QAction* hideMenuAction_ = nullptr;
+    QAction* boldLabelAction_ = nullptr;
 };

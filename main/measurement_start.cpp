@@ -385,11 +385,6 @@ void TVTProMaster::ResetLimitStates() {
     isOverLeq_ = isOverLeqK_ = isOverPeak_ = false;
 }
 
-void TVTProMaster::HideTrayIcon() {
-    // The tray icon shows events of a run; the program has none yet, so
-    // there is nothing to hide.
-}
-
 void TVTProMaster::CloseProtocolWindow() {
     // The measurement viewer is not part of the program yet; no window can
     // be open.
