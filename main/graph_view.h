@@ -108,6 +108,7 @@ private:
     void SliderMouseUp(Qt::MouseButton button, int x, int y);
     void SliderMouseLeave();
     void BuildMenu();
+    void NameMenuItems(QMenu* colours, QMenu* traces);
     void Post(uintptr_t code, intptr_t argument = 0);
     TDaten* Display() const { return host.displayStore ? host.displayStore() : nullptr; }
 

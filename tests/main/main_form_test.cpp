@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QSystemTrayIcon>
 
+#include <algorithm>
 #include <map>
 
 #include "main/peak_display.h"
@@ -46,8 +47,12 @@ TEST_F(MainFormConcurrent, ScreenshotsIdleAndMeasuringAtBothSizesAndSchemes) {
 TEST_F(MainFormConcurrent, AtUiScaleTwoEveryPanelDoublesAndTheLayoutStaysClean) {
     StartOnTheSine();
     window->SetUiScale(192.0);
+    const size_t from = seen.size();
     window->resize(990 * 2, 720 * 2);
     ASSERT_TRUE(ProcessUntil([&] { return window->centralWidget()->width() >= 1900; }));
+    // The graph at its new size has been drawn and shown.
+    ASSERT_TRUE(ProcessUntil([&] { return std::count(seen.begin() + from, seen.end(), kNotifyGraphRepaint) > 0; }));
+    QCoreApplication::processEvents();
     EXPECT_EQ(window->IconSize(), 44);
     EXPECT_EQ(UISpace, 32);
     ExpectCleanLayout(2.0, QStringLiteral("ui scale 2"));
@@ -157,7 +162,11 @@ TEST_F(MainFormConcurrent, TheMainMenuHoldsEveryItemUnderItsNameAndFollowsTheLan
                                  "aShowProt", "pmPPrintCurrent", "pmPSFTPCurrent", "Durcken1", "mmPPrintDirekt",
                                  "AbgebrocheneMessungwiederherstellen1", "miShowCalList", "Info1", "mInfoParameter",
                                  "VeltaroPRO1", "Soundkarten1", "resetVuPeak", "Layout", "Sunny", "Dark",
-                                 "mmFullSize", "mmLHideMenu", "mmLBoldLabel"};
+                                 "mmFullSize", "mmLHideMenu", "mmLBoldLabel",
+                                 // the graph's menu
+                                 "Anzeigebereich1", "Obergrenze1", "Farbe1", "Strichstrke1", "Aktive1", "cbDrawMark",
+                                 "Peak1", "LeqKurz1", "Leq1", "Beschriftung1", "Dnn1", "Normal1", "Dick1",
+                                 "pmGAutoScroll", "pmGBlock", "pmGStart", "pmGende"};
     for (const char* name : names) {
         EXPECT_EQ(window->findChildren<QObject*>(QString::fromLatin1(name)).size(), 1) << name;
     }
@@ -169,6 +178,7 @@ TEST_F(MainFormConcurrent, TheMainMenuHoldsEveryItemUnderItsNameAndFollowsTheLan
     window->ApplyLanguage(1, false);
     EXPECT_EQ(window->findChild<QMenu*>(QStringLiteral("mmEinstellung"))->title(), QStringLiteral("Einstellung"));
     EXPECT_EQ(window->findChild<QAction*>(QStringLiteral("Deutsch1"))->text(), QStringLiteral("Deutsch"));
+    EXPECT_EQ(window->findChild<QMenu*>(QStringLiteral("Farbe1"))->title(), GetLangText(251));
     window->findChild<QMenu*>(QStringLiteral("Sprache1"))->aboutToShow();
     EXPECT_TRUE(window->findChild<QAction*>(QStringLiteral("Deutsch1"))->isChecked());
     EXPECT_FALSE(window->findChild<QAction*>(QStringLiteral("English1"))->isChecked());
