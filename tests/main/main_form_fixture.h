@@ -10,80 +10,25 @@
 #include <utility>
 #include <vector>
 
-#include "audio/vu_meter_thread.h"
-#include "main/main_form_layout.h"
-#include "main_window_fixture.h"
-#include "store/measurement_store.h"
-#include "store/measuring_preset.h"
-#include "store/preset_handler.h"
-#include "support/fake_services.h"
-#include "ui_kit/notifications.h"
+#include "measurement_run_fixture.h"
 #include "ui_kit/paint_box.h"
 
 namespace test_support {
 
-class MainFormConcurrent : public MainWindowConcurrent {
+class MainFormConcurrent : public MeasurementRunConcurrent {
 protected:
-    void SetUp() override {
-        MainWindowConcurrent::SetUp();
-        RegisterCalibrationServices(&calibration);
-        RegisterReportServices(&reports);
-        RegisterRemoteServices(&remote);
-        // -20 dBFS peak reads 94.0 dB.
-        const double offset = 94.0 - 20.0 * std::log10(0.1 / std::sqrt(2.0));
-        calibration.offsets = {offset, offset, offset};
-        calibration.ApplyCalibration();
-    }
-    void TearDown() override {
-        if (window && window->GetMessungLaeuft()) window->StopMessung(2);
-        MainWindowConcurrent::TearDown();
-        RegisterCalibrationServices(nullptr);
-        RegisterReportServices(nullptr);
-        RegisterRemoteServices(nullptr);
-    }
-
     void StartOnTheSine() {
-        UseSimulatedSine();
-        StartOptions options;
-        options.answerStartNoticeAtOnce = true;
-        options.observeNotifications = [this](uintptr_t code, intptr_t argument) {
-            seen.push_back(code);
-            handled.emplace_back(code, argument);
-        };
-        window = std::make_unique<TVTProMaster>(options);
-        ASSERT_TRUE(window->Created());
-        window->Settings().doFileName = true;
-        window->Settings().doAutoFileName = false;
-        window->Settings().sRecFileName = dir.filePath("Messung_Layout.vtm");
-        window->Settings().tsEnd = false;
-        defaultDaten.load()->SetDrawInterval(1);
-        defaultDaten.load()->SetKorrArt(0);
-        TVTPreset preset = presetHandler.load()->GetPreset(kDinPresetId);
-        preset.endDirect = true;
-        preset.offCheck = false;
-        presetHandler.load()->SetPreset(kCurrentPresetId, preset);
+        StartProgram();
         window->show();
     }
-    // The input restarts once with the stored assignment at start-up; the
-    // tone counts from a few meter ticks after that.
-    bool HearsTheTone() {
-        return ProcessUntil([this] {
-            const auto assigned = std::find(seen.begin(), seen.end(), uintptr_t{kNotifyInputAssign});
-            if (assigned == seen.end() || std::count(assigned, seen.end(), uintptr_t{kNotifyVuRefresh}) < 3) {
-                return false;
-            }
-            double p1 = 0, p2 = 0, r1 = 0, r2 = 0;
-            if (TVuThread* vu = window->Workers().VuThread()) vu->getLevels(p1, p2, r1, r2);
-            return r1 > 0.01;
-        });
-    }
-    void StartRun() {
-        ASSERT_TRUE(HearsTheTone());
-        window->aMessungStartenExecute();
-        ASSERT_TRUE(window->GetMessungLaeuft()) << QStringList(MessageTexts().begin(), MessageTexts().end())
-                                                       .join(QStringLiteral(" | "))
-                                                       .toStdString();
+    void StartAndStore() {
+        StartRun();
         ASSERT_TRUE(ProcessUntil([] { return messDaten.load()->GetWerteAnzahl() >= 2; }, 30000));
+    }
+    // The end of a run asks nothing.
+    void StopRun() {
+        window->StopMessung(2);
+        ASSERT_FALSE(window->GetMessungLaeuft());
     }
 
     TPaintBox32* Panel(const char* name) const { return window->findChild<TPaintBox32*>(QString::fromLatin1(name)); }
@@ -149,19 +94,10 @@ protected:
     void SaveIdleAndRunningShots(double ratio) {
         ASSERT_TRUE(HearsTheTone());
         SaveShots(QStringLiteral("idle"), ratio);
-        StartRun();
+        StartAndStore();
         SaveShots(QStringLiteral("running"), ratio);
     }
-    // The end of a run asks nothing.
-    void StopRun() {
-        window->StopMessung(2);
-        ASSERT_FALSE(window->GetMessungLaeuft());
-    }
 
-    FakeCalibration calibration;
-    FakeReports reports;
-    FakeRemote remote;
-    std::vector<std::pair<uintptr_t, intptr_t>> handled;
 };
 
 }  // namespace test_support
