@@ -4,6 +4,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QResizeEvent>
+#include <QScreen>
+#include <QWindow>
 
 #include <cmath>
 #include <utility>
@@ -29,6 +31,45 @@ TPaintBox32* NewPanel(QWidget* parent) {
     box->OnPaintBuffer = [](TPaintBox32* b) { b->Buffer().Clear(clBack32); };
     return box;
 }
+
+// Tells the window when it is on a screen of other pixels per inch: after a
+// move to another screen, or when the screen's own setting changes. The
+// window's platform window exists from its first showing on.
+class TScreenDpiWatch : public QObject {
+public:
+    explicit TScreenDpiWatch(TVTProMaster* window) : QObject(window), window_(window) {
+        window->installEventFilter(this);
+        Follow(window->screen());
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::Show && !windowWatched_ && window_->windowHandle()) {
+            windowWatched_ = true;
+            connect(window_->windowHandle(), &QWindow::screenChanged, this, [this](QScreen* screen) {
+                Follow(screen);
+                Changed();
+            });
+        }
+        return false;
+    }
+
+private:
+    void Follow(QScreen* screen) {
+        disconnect(screenConnection_);
+        if (screen) {
+            screenConnection_ = connect(screen, &QScreen::logicalDotsPerInchChanged, this, [this] { Changed(); });
+        }
+    }
+    void Changed() {
+        const double dpi = LogicalDpiOf(window_);
+        if (dpi != UIScale * 96.0) window_->FormAfterMonitorDpiChanged(dpi);
+    }
+
+    TVTProMaster* window_;
+    bool windowWatched_ = false;
+    QMetaObject::Connection screenConnection_;
+};
 
 void Place(QWidget* widget, const QRect& r) {
     if (widget) widget->setGeometry(r);
@@ -61,6 +102,7 @@ void TVTProMaster::BuildForm() {
     BuildMenus();
     NamePanels();
     CreateTrayIcon();
+    WatchScreenDpi();
     setWindowTitle(GetLangText(101));
     resize(990, 720);
 }
@@ -89,6 +131,8 @@ void TVTProMaster::BuildMenus() {
 }
 
 TPaintBox32* TVTProMaster::pbVU() const { return vuView_; }
+
+void TVTProMaster::WatchScreenDpi() { new TScreenDpiWatch(this); }
 
 void TVTProMaster::SetUiScale(double dpi) {
     SetUIScale(dpi / 96.0);

@@ -141,6 +141,7 @@ void TVTProMaster::BuildMainMenu() {
     connect(resetPeak, &QAction::triggered, this, [this] { ResetVuPeakLatch(); });
 
     BuildLayoutMenu();
+    BuildEventListMenu();
 }
 
 void TVTProMaster::BuildLayoutMenu() {
@@ -190,4 +191,27 @@ void TVTProMaster::PrepareSettingsMenu() {
 void TVTProMaster::PrepareLanguageMenu() {
     germanAction_->setChecked(language.load() == kLanguageGerman);
     englishAction_->setChecked(language.load() == kLanguageEnglish);
+}
+
+void TVTProMaster::BuildEventListMenu() {
+    eventListMenu_ = NamedMenu(pbInfoMessung_, "pmEventList", QString());
+    clearEventAction_ = NamedAction(eventListMenu_, "ClearEvent", 869);
+    connect(clearEventAction_, &QAction::triggered, this, [this] { ClearEvent1Click(); });
+    connect(eventListMenu_, &QMenu::aboutToShow, this, [this] { PrepareEventListMenu(); });
+    pbInfoMessung_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(pbInfoMessung_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { eventListMenu_->popup(pbInfoMessung_->mapToGlobal(at)); });
+}
+
+void TVTProMaster::PrepareEventListMenu() {
+    clearEventAction_->setText(GetLangText(869));
+    clearEventAction_->setEnabled(!GetMessungLaeuft());
+}
+
+void TVTProMaster::ClearEvent1Click() {
+    // The list belongs to the run while one is measured.
+    if (GetMessungLaeuft()) return;
+    events_.Clear();
+    RefreshEventZoom(false);
+    if (pbInfoMessung_) pbInfoMessung_->Invalidate();
 }

@@ -272,6 +272,11 @@ public:
     TTrayIcon* TrayIcon() const { return trayIcon_; }
     // A click on the tray icon or its balloon: the window comes back to the front.
     void tIconBalloonClick();
+    // The window reached a screen of another pixels per inch.
+    void FormAfterMonitorDpiChanged(double dpi) { SetUiScale(dpi); }
+    // The event list's popup: its item when it opens, and the item itself.
+    void PrepareEventListMenu();
+    void ClearEvent1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -445,6 +450,8 @@ private:
     void PrepareSettingsMenu();
     void PrepareLanguageMenu();
     void CreateTrayIcon();
+    void BuildEventListMenu();
+    void WatchScreenDpi();
     void ShowTrayEvent(const QString& text);
     std::unique_ptr<TIconCollection> icons_;
     TTrayIcon* trayIcon_ = nullptr;  // a child of the window; none without a tray
@@ -463,4 +470,6 @@ private:
     QAction* fullSizeAction_ = nullptr;
     QAction* hideMenuAction_ = nullptr;
     QAction* boldLabelAction_ = nullptr;
+    QMenu* eventListMenu_ = nullptr;
+    QAction* clearEventAction_ = nullptr;
 };

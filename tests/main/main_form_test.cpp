@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSystemTrayIcon>
+#include <QWindow>
 
 #include <algorithm>
 #include <map>
@@ -215,6 +216,40 @@ TEST_F(MainFormConcurrent, TheMenuBarIsDrawnInTheSchemesColours) {
         }
         EXPECT_GT(caption, 5) << scheme;
     }
+    Exit();
+}
+
+TEST_F(MainFormConcurrent, TheEventListIsClearedFromItsPopupOnlyWhileIdle) {
+    StartOnTheSine();
+    auto* clear = window->findChild<QAction*>(QStringLiteral("ClearEvent"));
+    ASSERT_NE(clear, nullptr);
+    window->AddEventMessage(QStringLiteral("idle event"), false, false);
+    ASSERT_FALSE(window->EventLines().isEmpty());
+    window->PrepareEventListMenu();
+    EXPECT_EQ(clear->text(), QStringLiteral("Clear Event Log"));
+    EXPECT_TRUE(clear->isEnabled());
+    clear->trigger();
+    EXPECT_TRUE(window->EventLines().isEmpty());
+
+    StartAndStore();
+    window->AddEventMessage(QStringLiteral("run event"), false, false);
+    window->PrepareEventListMenu();
+    EXPECT_FALSE(clear->isEnabled());
+    window->ClearEvent1Click();
+    EXPECT_FALSE(window->EventLines().isEmpty());
+    StopRun();
+    Exit();
+}
+
+TEST_F(MainFormConcurrent, AMoveToAnotherScreenAppliesThatScreensScale) {
+    StartOnTheSine();
+    window->SetUiScale(192.0);
+    ASSERT_EQ(UISpace, 32);
+    // The offscreen screen has 96 pixels per inch.
+    ASSERT_NE(window->windowHandle(), nullptr);
+    emit window->windowHandle()->screenChanged(window->screen());
+    EXPECT_EQ(UIScale, LogicalDpiOf(window.get()) / 96.0);
+    EXPECT_EQ(window->IconSize(), static_cast<int>(std::nearbyint(22 * UIScale)));
     Exit();
 }
 
