@@ -104,7 +104,8 @@ void TVTProMaster::BuildMainMenu() {
 
     dataMenu_ = NamedMenu(this, "Messung1", GetLangText(221));
     UnavailableItem(dataMenu_, "miDaten", 222);
-    UnavailableItem(dataMenu_, "Hinweisendern1", 223);
+    QAction* hints = NamedAction(dataMenu_, "Hinweisendern1", 223);
+    connect(hints, &QAction::triggered, this, [] { PostMainNotify(kNotifyShowHints, 0); });
     UnavailableItem(dataMenu_, "miImmi1", 636);
     UnavailableItem(dataMenu_, "miImmi2", 636);
     UnavailableItem(dataMenu_, "miEImmi", 638);

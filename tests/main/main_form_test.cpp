@@ -41,6 +41,11 @@ TEST_F(MainFormConcurrent, ScreenshotsIdleAndMeasuringAtBothSizesAndSchemes) {
     qInstallMessageHandler(previous);
     EXPECT_TRUE(printed.isEmpty()) << printed.join('\n').toStdString();
     EXPECT_EQ(window->TrayIcon() != nullptr, QSystemTrayIcon::isSystemTrayAvailable());
+    // A click on the tray brings the window back, maximised.
+    window->showMinimized();
+    window->tIconBalloonClick();
+    EXPECT_TRUE(window->isMaximized());
+    EXPECT_FALSE(window->isMinimized());
     StopRun();
     Exit();
 }
@@ -184,6 +189,13 @@ TEST_F(MainFormConcurrent, TheMainMenuHoldsEveryItemUnderItsNameAndFollowsTheLan
     EXPECT_TRUE(window->findChild<QAction*>(QStringLiteral("Deutsch1"))->isChecked());
     EXPECT_FALSE(window->findChild<QAction*>(QStringLiteral("English1"))->isChecked());
     window->ApplyLanguage(2, false);
+
+    // Items whose operation exists lead to it; the others cannot be chosen.
+    const size_t from = handled.size();
+    window->findChild<QAction*>(QStringLiteral("Hinweisendern1"))->trigger();
+    EXPECT_TRUE(ProcessUntil([&] { return HandledInOrder(from, {{kNotifyShowHints, 0}}); }));
+    EXPECT_FALSE(window->findChild<QAction*>(QStringLiteral("aShowProt"))->isEnabled());
+    EXPECT_TRUE(window->findChild<QAction*>(QStringLiteral("resetVuPeak"))->isEnabled());
 
     // Opening the settings shows the reference search only with both inputs.
     const int32_t assignment = inputAssign.load();
