@@ -25,6 +25,8 @@
 //   measurement_stop.cpp    the stop, the saves and the finish
 //   limit_events.cpp        limit states, over-limit latches and maxima
 //   crash_markers.cpp       the registry markers of an unfinished measurement
+//   main_menus.cpp          the main menu, the Layout menu, the drawn menu bar
+//   window_icons.cpp        the icon collection and logos, the tray icon
 #include <QMainWindow>
 #include <QStringList>
 
