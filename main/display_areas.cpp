@@ -7,7 +7,7 @@
 #include <cmath>
 #include <utility>
 
-#include "main/display_icons.h"
+#include "main/icon_collection.h"
 #include "ui_kit/paint_box.h"
 #include "ui_kit/palette.h"
 #include "ui_kit/shared_state.h"

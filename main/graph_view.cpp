@@ -450,6 +450,32 @@ void TGraphView::BuildMenu() {
         traceItems[trace] = AddItem(traces, traceCaptions[trace], trace, true, [this, trace] { ToggleTrace(trace); });
     cbDrawMark = AddItem(pmGraphic, QStringLiteral("Markierung"), 0, true, [this] { ToggleDrawMark(); });
     QObject::connect(pmGraphic, &QMenu::aboutToShow, pmGraphic, [this] { PrepareMenu(); });
+    NameMenuItems(colours, traces);
+}
+
+// The window's captions find the items by these names when the language changes.
+void TGraphView::NameMenuItems(QMenu* colours, QMenu* traces) {
+    const auto name = [](QObject* item, const char* objectName) {
+        if (item) item->setObjectName(QString::fromLatin1(objectName));
+    };
+    const QList<QAction*> items = pmGraphic->actions();
+    name(pmGAutoScroll, "pmGAutoScroll");
+    name(pmGBlock, "pmGBlock");
+    name(items.value(2), "pmGStart");
+    name(items.value(3), "pmGende");
+    name(rangeMenu, "Anzeigebereich1");
+    name(topMenu, "Obergrenze1");
+    name(colours, "Farbe1");
+    name(widthMenu, "Strichstrke1");
+    name(traces, "Aktive1");
+    name(cbDrawMark, "cbDrawMark");
+    name(ItemByTag(colours, kGraphColorPeak), "Peak1");
+    name(colourLeqK, "LeqKurz1");
+    name(colourLeq, "Leq1");
+    name(ItemByTag(colours, kGraphColorLabel), "Beschriftung1");
+    name(ItemByTag(widthMenu, 1), "Dnn1");
+    name(ItemByTag(widthMenu, 2), "Normal1");
+    name(ItemByTag(widthMenu, 4), "Dick1");
 }
 
 void TGraphView::PrepareMenu() {

@@ -41,7 +41,6 @@ struct GraphViewHost {
 
 // Icon 2 of the main window's icon collection: the graph menu's button.
 inline constexpr int32_t kSetupIconIndex = 2;
-void DrawSetupIcon(QPainter& painter, const QRectF& square);
 
 class TGraphView {
 public:
@@ -109,6 +108,7 @@ private:
     void SliderMouseUp(Qt::MouseButton button, int x, int y);
     void SliderMouseLeave();
     void BuildMenu();
+    void NameMenuItems(QMenu* colours, QMenu* traces);
     void Post(uintptr_t code, intptr_t argument = 0);
     TDaten* Display() const { return host.displayStore ? host.displayStore() : nullptr; }
 

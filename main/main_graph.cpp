@@ -3,7 +3,6 @@
 // and the three zoom operations.
 #include <QColorDialog>
 #include <QPainter>
-#include <QSvgRenderer>
 
 #include "main/graph_view.h"
 #include "main/main_window.h"
@@ -11,24 +10,6 @@
 #include "ui_kit/notifications.h"
 #include "ui_kit/palette.h"
 #include "ui_kit/shared_state.h"
-
-namespace {
-
-// Icon 2 of the window's icon collection ("setup"): a gear in the text colour.
-const char* const kSetupIconSvg = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24">
-<path fill="none" stroke="COLOUR" stroke-width="1.6" stroke-linejoin="round"
- d="M10.3 2h3.4l.5 2.6 1.9.8 2.2-1.5 2.4 2.4-1.5 2.2.8 1.9 2.6.5v3.4l-2.6.5-.8 1.9 1.5 2.2-2.4 2.4-2.2-1.5-1.9.8-.5 2.6h-3.4l-.5-2.6-1.9-.8-2.2 1.5-2.4-2.4 1.5-2.2-.8-1.9L2 13.7v-3.4l2.6-.5.8-1.9-1.5-2.2 2.4-2.4 2.2 1.5 1.9-.8z"/>
-<circle cx="12" cy="12" r="3.4" fill="none" stroke="COLOUR" stroke-width="1.6"/>
-</svg>)";
-
-}  // namespace
-
-void DrawSetupIcon(QPainter& painter, const QRectF& square) {
-    QByteArray svg(kSetupIconSvg);
-    svg.replace("COLOUR", QColorOf(clText).name().toLatin1());
-    QSvgRenderer renderer(svg);
-    renderer.render(&painter, square);
-}
 
 void TVTProMaster::CreateGraphView() {
     GraphViewHost host;

@@ -32,6 +32,8 @@
 //   status_line.cpp         the status line and its three slots
 //   top_bar.cpp             the top bar and the menu bar's toggle
 //   display_picker.cpp      element names and descriptions, the area popup, the picker
+//   main_menus.cpp          the main menu, the Layout menu, the drawn menu bar
+//   window_icons.cpp        the icon collection and logos, the tray icon
 #include <QMainWindow>
 #include <QPoint>
 #include <QStringList>
@@ -48,6 +50,8 @@
 #include "main/display_readings.h"
 #include "main/event_messages.h"
 #include "main/info_panels.h"
+#include "main/icon_collection.h"
+#include "main/main_form_layout.h"
 #include "main/notification_dispatch.h"
 #include "main/peak_display.h"
 #include "main/program_settings.h"
@@ -77,6 +81,7 @@ class TWertCreate;
 class TSelectDisplay;
 class TBitmap32;
 class QRectF;
+class TTrayIcon;
 
 // What the program was started with.
 struct StartOptions {
@@ -298,6 +303,32 @@ public:
     // Notification 322: the picker's answer.
     void DisplayElementChosen(intptr_t answer);
     TSelectDisplay* DisplayPicker() const { return hSelDis_; }
+    // --- Layout, colour scheme, menus, icons and tray (main_form.cpp, main_menus.cpp) ---
+    // The left column's width follows the client width; then every panel is placed.
+    void FormResize();
+    void FormShow();
+    void pLeftFullResize();
+    void pRightResize();
+    void PlaceLogo();
+    void PlaceLowerInfo();
+    // The size of the window's icons: rnd(22 x scale).
+    int32_t IconSize() const { return iIcon_; }
+    const TIconCollection& Icons() const { return *icons_; }
+    // Draws logo 0 ("day") or 1 ("Night") into area.
+    void DrawLogo(QPainter& painter, int32_t index, const QRectF& area);
+    void SetIconColors();
+    // The Layout menu: its ticks when it opens, and its choices.
+    void LayoutClick();
+    void mmLBoldLabelClick();
+    void mmLHideMenuClick();
+    TTrayIcon* TrayIcon() const { return trayIcon_; }
+    // A click on the tray icon or its balloon: the window comes back to the front.
+    void tIconBalloonClick();
+    // The window reached a screen of another pixels per inch.
+    void FormAfterMonitorDpiChanged(double dpi) { SetUiScale(dpi); }
+    // The event list's popup: its item when it opens, and the item itself.
+    void PrepareEventListMenu();
+    void ClearEvent1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -326,9 +357,6 @@ private:
     void WatchSessionEnd();
     void FormDestroy();
     void SaveDefaultStore(TDaten& store);
-    // main_form.cpp
-    void LayoutForm();
-
     // measurement_start.cpp
     void ApplyPresetToDefaultStore();
     void StartPrepared();
@@ -490,4 +518,33 @@ private:
     std::unique_ptr<TInfoPanels> infoPanels_;
     TSelectDisplay* hSelDis_ = nullptr;
     int32_t topBarSquares_ = -1;  // what the top bar last showed: bit 0 running, bit 1 startable
+    // Layout, colour scheme, menus, icons and tray (main_form.cpp, main_menus.cpp)
+    void NamePanels();
+    void BuildMainMenu();
+    void BuildLayoutMenu();
+    void PrepareSettingsMenu();
+    void PrepareLanguageMenu();
+    void CreateTrayIcon();
+    void BuildEventListMenu();
+    void WatchScreenDpi();
+    void ShowTrayEvent(const QString& text);
+    std::unique_ptr<TIconCollection> icons_;
+    TTrayIcon* trayIcon_ = nullptr;  // a child of the window; none without a tray
+    int32_t iIcon_ = 22;
+    MainFormGeometry geometry_;
+    QMenu* dataMenu_ = nullptr;
+    QMenu* reportMenu_ = nullptr;
+    QMenu* infoMenu_ = nullptr;
+    QMenu* layoutMenu_ = nullptr;
+    QMenu* languageMenu_ = nullptr;
+    QAction* lsRefAction_ = nullptr;
+    QAction* germanAction_ = nullptr;
+    QAction* englishAction_ = nullptr;
+    QAction* sunnyAction_ = nullptr;
+    QAction* darkAction_ = nullptr;
+    QAction* fullSizeAction_ = nullptr;
+    QAction* hideMenuAction_ = nullptr;
+    QAction* boldLabelAction_ = nullptr;
+    QMenu* eventListMenu_ = nullptr;
+    QAction* clearEventAction_ = nullptr;
 };

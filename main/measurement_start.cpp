@@ -393,11 +393,6 @@ void TVTProMaster::ResetLimitStates() {
     maxPeakTime_ = 0.0;
 }
 
-void TVTProMaster::HideTrayIcon() {
-    // The tray icon shows events of a run; the program has none yet, so
-    // there is nothing to hide.
-}
-
 void TVTProMaster::CloseProtocolWindow() {
     // The measurement viewer is not part of the program yet; no window can
     // be open.

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "main/display_areas.h"
-#include "main/display_icons.h"
+#include "main/icon_collection.h"
 #include "ui_kit/display_texts.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/palette.h"

@@ -11,12 +11,10 @@
 #include "audio/calculation_thread.h"
 #include "audio/vu_meter_thread.h"
 #include "main/graph_view.h"
-#include "main/display_icons.h"
 #include "main/main_window.h"
 #include "store/measurement_store.h"
 #include "store/measuring_preset.h"
 #include "store/preset_handler.h"
-#include "ui_kit/close_icon.h"
 #include "ui_kit/display_texts.h"
 #include "ui_kit/message_box.h"
 #include "ui_kit/notifications.h"
@@ -171,15 +169,10 @@ void TVTProMaster::AddEventMessage(const QString& text, bool tray, bool box) {
         }
         events_.Add(CorrectedNow(), text);
         RefreshEventZoom(true);
+        if (tray && running != nullptr) ShowTrayEvent(text);
     } catch (...) {
         // Reporting an event must never stop the caller.
     }
-}
-
-void TVTProMaster::DrawSvgIcon(QPainter& painter, int32_t index, const QRectF& square) {
-    if (index == kCloserIconIndex) DrawCloseCross(painter, square);
-    else if (index == kSetupIconIndex) DrawSetupIcon(painter, square);
-    else DrawDisplayIcon(painter, index, square);
 }
 
 void TVTProMaster::ApplyLanguage(int32_t lang, bool force) {

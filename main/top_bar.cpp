@@ -45,7 +45,6 @@ QRect TopBarSquare(int32_t square, int width, int height, int spacing, double sc
     }
 }
 
-int TopBarHeight(bool menuShown, double scale) { return RoundI((menuShown ? 10 : 30) * scale); }
 
 int32_t TopBarHintId(int32_t square, bool running, bool canStart) {
     switch (square) {
@@ -102,6 +101,7 @@ int32_t TVTProMaster::TopBarHitAt(int x) const {
 void TVTProMaster::ToggleMenuBar() {
     menuBar()->setVisible(!MenuBarShown());
     settings_.showMenu = MenuBarShown();
+    FormResize();  // the top bar grows to hold its squares, or shrinks back
     if (pbTopBar_) pbTopBar_->Invalidate();
 }
 

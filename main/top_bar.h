@@ -28,7 +28,6 @@ int32_t TopBarHitTest(int x, int width, int height, int spacing, bool menuShown)
 // Where square 1..3 is drawn: neighbours overlap by rnd(scale) pixels.
 QRect TopBarSquare(int32_t square, int width, int height, int spacing, double scale);
 // The bar's height: rnd(10 x scale) under the menu bar, rnd(30 x scale) without it.
-int TopBarHeight(bool menuShown, double scale);
 // The hint text id of a square, 0 for none.
 int32_t TopBarHintId(int32_t square, bool running, bool canStart);
 // Whether square 1..3 is drawn in that state.

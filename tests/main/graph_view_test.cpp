@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "main/icon_collection.h"
 #include "main/program_settings.h"
 #include "store/measurement_store.h"
 #include "ui_kit/gui_test_app.h"
@@ -89,7 +90,7 @@ protected:
         host.defaultStore = [this] { return &defaults; };
         host.measurementStore = [this] { return &measurement; };
         host.drawIcon = [](QPainter& painter, int32_t index, const QRectF& square) {
-            if (index == kSetupIconIndex) DrawSetupIcon(painter, square);
+            TIconCollection(QColorOf(clText)).Draw(painter, index, square);
         };
         host.askColor = [this](TColor preset) -> std::optional<TColor> {
             colourPresets.push_back(preset);

@@ -8,6 +8,7 @@
 
 #include "main/program_settings.h"
 #include "main/status_line.h"
+#include "main/main_form_layout.h"
 #include "main/top_bar.h"
 #include "store/measuring_preset.h"
 #include "ui_kit/gui_test_app.h"

@@ -3,6 +3,7 @@
 // area to the changed area, the info panels with offsets beyond a new run's
 // lists, and offscreen pictures of the panels idle and during a measurement
 // on the simulated sine.
+#include "main/main_form_layout.h"
 #include "main/main_window.h"
 
 #include "measuring_window_fixture.h"
@@ -182,13 +183,15 @@ TEST_F(MainPanelsConcurrent, TopBarFollowsTheMenuBar) {
     ShowAt(QSize(990, 720));
     TPaintBox32* bar = window->pbTopBar();
     const int c = bar->width() - UISpace;
-    const int h = bar->height();
     ASSERT_TRUE(window->MenuBarShown());
-    EXPECT_EQ(window->TopBarHitAt(c - h / 2), 0);
+    EXPECT_EQ(bar->height(), TopBarHeight(true, UIScale));
+    EXPECT_EQ(window->TopBarHitAt(c - bar->height() / 2), 0);
     window->TopBarPress(kTopBarClose);
     EXPECT_TRUE(window->isVisible());
     window->ToggleMenuBar();
     EXPECT_FALSE(window->MenuBarShown());
+    const int h = bar->height();  // the bar grew to hold its squares
+    EXPECT_EQ(h, TopBarHeight(false, UIScale));
     EXPECT_EQ(window->TopBarHitAt(c - h / 2), kTopBarClose);
     EXPECT_EQ(window->TopBarHitAt(c - 3 * h / 2), kTopBarMenu);
     // The hovered square is highlighted.

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "main/main_window.h"
@@ -85,7 +86,10 @@ protected:
         StartOptions options;
         options.arguments = std::move(arguments);
         options.answerStartNoticeAtOnce = true;
-        options.observeNotifications = [this](uintptr_t code, intptr_t) { seen.push_back(code); };
+        options.observeNotifications = [this](uintptr_t code, intptr_t argument) {
+            seen.push_back(code);
+            handled.emplace_back(code, argument);
+        };
         window = std::make_unique<TVTProMaster>(options);
         ASSERT_TRUE(window->Created());
     }
@@ -108,6 +112,7 @@ protected:
     platform::ScriptedDialogs dialogs;
     std::unique_ptr<TVTProMaster> window;
     std::vector<uintptr_t> seen;
+    std::vector<std::pair<uintptr_t, intptr_t>> handled;  // the same with their arguments
 };
 
 }  // namespace test_support
