@@ -39,7 +39,8 @@ void TVTProMaster::StoreRecordsUpTo(int32_t id) {
     if (id <= lastStoredValue_ || messDaten.load() == nullptr || wertCreate.load() == nullptr) return;
     int32_t lost = 0;
     for (int32_t i = lastStoredValue_ + 1; i <= id; ++i) {
-        if (!StoreSaveRecord(i)) ++lost;
+        // The calculation counts its records from 1; id 0 never exists.
+        if (!StoreSaveRecord(i) && i > 0) ++lost;
     }
     lastStoredValue_ = id;
     // Records that left the ring of 20 before the GUI thread came to them

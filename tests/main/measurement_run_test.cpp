@@ -117,6 +117,7 @@ TEST_F(MeasurementRunConcurrent, ATwelveSecondRunEndsAsOneCompleteProtectedFile)
         const TSaveIT6 stored = file.GetWert(i);
         EXPECT_EQ(std::memcmp(&v, &stored, 44), 0) << "backup record " << i;
     }
+    EXPECT_FALSE(MessagesOf(file).join('\n').contains(QStringLiteral("lost")));
     EXPECT_EQ(dialogs.unscriptedCount(), 0);
 }
 
@@ -165,7 +166,8 @@ TEST_F(MeasurementRunConcurrent, PendingRecordsAreStoredInOrderAndOnlyTheNewestI
         reader->AddValue(record);
     }
     window->StoreNewValues(40);
-    EXPECT_TRUE(Messages(QStringLiteral("13 stored values lost")));
+    EXPECT_EQ(MessagesOf(*messDaten.load()).filter(QStringLiteral("stored values lost")),
+              QStringList{QStringLiteral("13 stored values lost: the program was blocked too long")});
 
     delete wertCreate.exchange(nullptr);
     window->StartCalcer();
