@@ -249,11 +249,11 @@ TEST_F(MeasurementRunConcurrent, ASecondStartDuringTheFirstStartsNothing) {
     reentrant.offsets = calibration.offsets;
     reentrant.during = [&] {
         EXPECT_TRUE(window->TryingToStart());
-        window->aMessungStartenExecute();
+        window->aFreeStartExecute();
         nestedInfos = reentrant.startInfos;
     };
     RegisterCalibrationServices(&reentrant);
-    window->aMessungStartenExecute();
+    window->aFreeStartExecute();  // no level check: the start itself is under test
     EXPECT_EQ(nestedInfos, 0);  // the second start returned before any dialog
     EXPECT_EQ(reentrant.startInfos, 1);
     EXPECT_TRUE(window->GetMessungLaeuft());
