@@ -192,6 +192,11 @@ private:
     return ::testing::AssertionSuccess();
 }
 
+// The failures the running test has recorded so far.
+int Failures() {
+    return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
+}
+
 class KillTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -345,6 +350,7 @@ TEST_F(KillTest, EveryBackedUpValueSurvivesAKillAtAnyMoment) {
 
     Promise promise;
     QStringList killedRuns;
+    std::vector<int> unjudged;
     for (int index = 0; index <= kills; ++index) {
         const bool last = index == kills;
         const Moment moment = last ? Moment::AfterFinish : moments[static_cast<size_t>(index)];
@@ -380,12 +386,26 @@ TEST_F(KillTest, EveryBackedUpValueSurvivesAKillAtAnyMoment) {
             if (!life.finished) killedRuns << RunFile(index);
         }
         std::printf("life %d, kill at %s: %s\n", index, Name(moment), qPrintable(life.lines.join(QStringLiteral(" | "))));
-        if (!life.restoreLine.isEmpty()) CheckRestart(life, promise, index);
+        std::fflush(stdout);
+        if (!life.restoreLine.isEmpty()) {
+            const int failuresBefore = Failures();
+            CheckRestart(life, promise, index);
+            // The restart judges every kill since the last restart that got this far.
+            for (int kill : unjudged) {
+                std::printf("kill %d at %s: %s\n", kill, Name(moments[static_cast<size_t>(kill)]),
+                            Failures() > failuresBefore ? "failed" : "passed");
+            }
+            std::fflush(stdout);
+            unjudged.clear();
+        }
+        if (!last) unjudged.push_back(index);
         promise = After(life, promise, RunFile(index), finishAsked);
     }
+    const int failuresBefore = Failures();
     EXPECT_EQ(promise.kind, Promise::Nothing);
     EXPECT_TRUE(HoldsTheTone(RunFile(kills), promise.values));
     CheckFilesLeft(killedRuns);
+    std::printf("files left: %s\n", Failures() > failuresBefore ? "failed" : "passed");
 }
 
 }  // namespace
