@@ -343,8 +343,8 @@ TEST_F(KillTest, EveryBackedUpValueSurvivesAKillAtAnyMoment) {
         ASSERT_TRUE(life.Start(Root(), RunFile(index), RestoreTarget(index)));
         bool finishAsked = false;
         const auto readUntil = [&life](const std::function<bool()>& done) {
-            return life.ReadUntil(done) ? ::testing::AssertionSuccess()
-                                        : ::testing::AssertionFailure() << life.lines.join('\n').toStdString();
+            if (life.ReadUntil(done)) return ::testing::AssertionSuccess();
+            return ::testing::AssertionFailure() << life.lines.join('\n').toStdString();
         };
         if (moment == Moment::Start) {
             life.ReadFor(between(0, 400));

@@ -16,6 +16,7 @@
 //   "started <file>"              the measurement runs
 //   "backup <n>"                  the values backup files on disk now hold n
 //                                 complete values (the larger of the two)
+//   "backup failed"               a crash backup could not be written (once)
 //   "finished"                    after the stdin line "finish": the run was
 //                                 stopped as at the session's end and saved
 // and ends when its stdin closes.
@@ -62,11 +63,15 @@ void UseFolders(const QDir& root) {
 }
 
 // The sine at -20 dBFS as input and the automatic start on or off, before
-// the window reads its settings.
+// the window reads its settings. A life killed inside the opening of the
+// input leaves the marker that makes the next start run without an input
+// (a guard against a driver that crashes the program); every life here
+// measures the sine, so the marker is cleared.
 bool WriteStartSettings(bool autoStart) {
     platform::Registry reg;
     if (!reg.OpenKey(kSettingsKey, true)) return false;
     reg.WriteString("WaveInName", platform::kSimulatedSineName);
+    reg.WriteBool("IOStart", false);
     reg.WriteBool("AutoStart", autoStart);
     if (!reg.CloseKey()) return false;
     if (!reg.OpenKey(platform::kSimulatedAudioKey, true)) return false;
@@ -188,11 +193,16 @@ int main(int argc, char** argv) {
     QTimer poll;
     bool started = false;
     qint64 told = 0;
+    bool toldFailure = false;
     QObject::connect(&poll, &QTimer::timeout, &app, [&] {
         if (!started) {
             if (!window->GetMessungLaeuft()) return;
             started = true;
             Say(QStringLiteral("started ") + file);
+        }
+        if (!toldFailure && messDaten.load()->LastBackupFailed()) {
+            toldFailure = true;
+            Say(QStringLiteral("backup failed"));
         }
         const qint64 values = ValuesOnDisk(window->Fields().basisPfad);
         if (values <= told) return;
