@@ -1,9 +1,11 @@
 #include "main/crash_markers.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <functional>
+#include <optional>
 
 #include "main/main_window.h"
 #include "platform/registry.h"
@@ -21,6 +23,7 @@ namespace {
 const QString kMessung = QStringLiteral("Messung");
 const QString kLaeuft = QStringLiteral("Laeuft");
 const QString kStart = QStringLiteral("Start");
+const QString kRotation = QStringLiteral("Rotation");
 
 // Opens the program key, writes and closes it: a marker that is not on disk
 // when the next step begins would be worthless after a crash.
@@ -56,6 +59,29 @@ QString NextRotationFolder(const QString& userPfad, platform::TDateTime today) {
     }
 }
 
+// The folder of a rotation that has not moved every file yet. A crash in
+// the middle of one (or a file that could not be moved) leaves the set split
+// between the base folder and that folder, where neither half restores and
+// the next run's backups would overwrite the half left behind; the next
+// start moves the rest after the first half.
+QString UnfinishedRotation() {
+    platform::Registry reg;
+    if (!reg.OpenKeyReadOnly(kSettingsKey)) return QString();
+    const std::optional<QString> folder = reg.ReadString(kRotation);
+    return folder && QFileInfo(*folder).isDir() ? *folder : QString();
+}
+
+// A move the crash interrupted after the whole copy arrived (a move across
+// file systems deletes its source last) left the file in both places; the
+// source is whole, so it is moved again.
+bool MoveAgain(const QString& from, const QString& to, const FileMover& move, QString* why) {
+    if (QFileInfo::exists(to) && !QFile::remove(to)) {
+        *why = QStringLiteral("Cannot replace \"%1\" with \"%2\".").arg(to, from);
+        return false;
+    }
+    return move(from, to, why);
+}
+
 }  // namespace
 
 bool MarkMeasurementOpen() {
@@ -79,6 +105,7 @@ bool MarkRunFinished() {
 }
 
 bool CheckAbortedRun(const QString& basisPfad) {
+    if (!UnfinishedRotation().isEmpty()) return true;
     if (!EitherExists(basisPfad, DatenBackupName) || !EitherExists(basisPfad, WerteBackupName)) return false;
     platform::Registry reg;
     if (!reg.OpenKeyReadOnly(kSettingsKey)) return true;
@@ -89,17 +116,29 @@ bool CheckAbortedRun(const QString& basisPfad) {
 RotationResult RotateBackups(const QString& basisPfad, const QString& userPfad, platform::TDateTime today,
                              const FileMover& move) {
     RotationResult result;
-    const QString folder = NextRotationFolder(userPfad, today);
-    if (!QDir().mkpath(folder)) return result;
+    QString folder = UnfinishedRotation();
+    const bool resumed = !folder.isEmpty();
+    if (!resumed) {
+        folder = NextRotationFolder(userPfad, today);
+        if (!QDir().mkpath(folder)) return result;
+        WriteMarkers([&folder](platform::Registry& reg) { return reg.WriteString(kRotation, folder); });
+    }
     result.folder = folder;
     for (const QString& name : BackupFileNames()) {
         for (const QString& from : platform::FindFilesNoCase(basisPfad, name)) {
+            const QString to = QDir(folder).filePath(QFileInfo(from).fileName());
             QString why;
-            if (!move(from, QDir(folder).filePath(QFileInfo(from).fileName()), &why))
+            if (!(resumed ? MoveAgain(from, to, move, &why) : move(from, to, &why)))
                 result.notMoved << (why.isEmpty() ? from : why);
         }
     }
-    if (result.notMoved.isEmpty()) MarkRunFinished();
+    // Both markers in one write of the settings: never one without the other.
+    if (result.notMoved.isEmpty()) {
+        WriteMarkers([](platform::Registry& reg) {
+            reg.DeleteValue(kRotation);
+            return reg.WriteInteger(kMessung, 0);
+        });
+    }
     return result;
 }
 

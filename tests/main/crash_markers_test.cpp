@@ -13,6 +13,7 @@
 
 #include <sys/stat.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -164,6 +165,59 @@ TEST_F(CrashMarkersTest, AFileThatCannotBeMovedKeepsMessung) {
     EXPECT_EQ(Files(base), QStringList{stuck});
     EXPECT_EQ(Files(rotation.folder).size(), 6);
     EXPECT_EQ(ReadMessung(), 1);
+
+    // The next start finds the run and completes the set in the same folder.
+    EXPECT_TRUE(crash_markers::CheckAbortedRun(base));
+    const crash_markers::RotationResult next = crash_markers::RotateBackups(base, user, kToday);
+    EXPECT_EQ(next.folder, rotation.folder);
+    EXPECT_TRUE(next.notMoved.isEmpty());
+    EXPECT_EQ(Files(rotation.folder).size(), 7);
+    EXPECT_EQ(ReadMessung(), 0);
+}
+
+// A crash in the middle of a rotation: the next start carries it on into
+// the same folder, so the set is whole there and nothing stays behind for
+// the next run's backups to overwrite.
+TEST_F(CrashMarkersTest, ARotationCutByACrashIsCompletedByTheNextStart) {
+    struct Crash {};
+    struct Case {
+        const char* name;
+        // Moves one file before the crash; throws Crash where the process died.
+        std::function<bool(const QString&, const QString&, QString*)> mover;
+    };
+    int moved = 0;
+    const Case cases[] = {
+        {"after the header files moved",
+         [&](const QString& from, const QString& to, QString* why) {
+             if (moved++ == 2) throw Crash{};
+             return platform::MoveFile(from, to, why);
+         }},
+        {"after a copy arrived, before its source was removed",
+         [&](const QString& from, const QString& to, QString* why) {
+             if (moved++ < 3) return platform::MoveFile(from, to, why);
+             QFile::copy(from, to);
+             throw Crash{};
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        moved = 0;
+        QDir(user).removeRecursively();
+        WriteMessung(1);
+        WriteFullSet(base);
+        EXPECT_THROW(crash_markers::RotateBackups(base, user, kToday, c.mover), Crash);
+        const QString folder = QDir(user).filePath("Backup_2026_03_04_0001");
+        EXPECT_EQ(ReadMessung(), 1);
+        EXPECT_TRUE(crash_markers::CheckAbortedRun(base));
+        const crash_markers::RotationResult next = crash_markers::RotateBackups(base, user, kToday);
+        EXPECT_EQ(next.folder, folder);
+        EXPECT_TRUE(next.notMoved.isEmpty()) << next.notMoved.join('\n').toStdString();
+        EXPECT_TRUE(Files(base).isEmpty());
+        for (const QString& name : AllBackupNames())
+            EXPECT_EQ(ReadFile(QDir(folder).filePath(name)), name.toUtf8().repeated(50)) << name.toStdString();
+        EXPECT_EQ(ReadMessung(), 0);
+        EXPECT_FALSE(crash_markers::CheckAbortedRun(base));
+    }
 }
 
 TEST_F(CrashMarkersTest, ARotationFolderThatCannotBeMadeChangesNothing) {

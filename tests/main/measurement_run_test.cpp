@@ -25,6 +25,7 @@
 #include "store/measuring_preset.h"
 #include "store/preset_handler.h"
 #include "support/fake_services.h"
+#include "support/tone_records.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/shared_state.h"
 #include "ui_kit/text_table.h"
@@ -66,36 +67,9 @@ TEST_F(MeasurementRunConcurrent, ATwelveSecondRunEndsAsOneCompleteProtectedFile)
     EXPECT_GT(stop, start);
     // The record closed by the stop is stored too: none is missing at the end.
     EXPECT_NEAR(file.GetWert(count - 1).TimeStamp, stop, 1.01 * kSecond);
-    // In fixed intervals a record's Leq is the energy of its interval so far
-    // over the whole interval: within one minute it grows by a 60th of the
-    // tone's energy each second (to within the one 125 ms block a record may
-    // end before or after). The short-term Leq reads the tone itself once
-    // its window is full.
-    const double toneEnergy = std::pow(10.0, 9.4);
-    const double leqKSeconds = Preset().messungen[kPresetEntryLeqK].Dauer;
-    const auto minuteOf = [](platform::TDateTime t) { return std::floor(t * 1440.0 + 1e-6); };
-    const int32_t firstId = file.GetWert(0).id;
-    for (int32_t i = 0; i < count; ++i) {
-        const TSaveIT6 v = file.GetWert(i);
-        EXPECT_EQ(v.id, firstId + i);
-        if (v.TimeStamp - start > (leqKSeconds + 1.0) * kSecond) EXPECT_NEAR(v.LeqK, 94.0, 0.1) << "record " << i;
-        if (i + 1 == count) continue;
-        const TSaveIT6 next = file.GetWert(i + 1);
-        const double seconds = v.TimeStamp / kSecond;
-        EXPECT_NEAR(seconds, std::round(seconds), 0.002) << "record " << i << " not on a whole second";
-        EXPECT_NEAR(next.TimeStamp - v.TimeStamp, kSecond, kSecond / 1000.0);
-    }
-    for (int32_t first = 0, last = 0; first < count - 1; first = last + 1) {
-        const double minute = minuteOf(file.GetWert(first).TimeStamp - kSecond / 2);
-        last = first;
-        while (last + 2 < count && minuteOf(file.GetWert(last + 1).TimeStamp - kSecond / 2) == minute) ++last;
-        const double span = (file.GetWert(last).TimeStamp - file.GetWert(first).TimeStamp) / kSecond;
-        if (span < 4.0) continue;
-        const double grown =
-            std::pow(10.0, file.GetWert(last).leq / 10.0) - std::pow(10.0, file.GetWert(first).leq / 10.0);
-        EXPECT_NEAR(grown / (toneEnergy / 60.0), span, 0.26) << "records " << first << " to " << last;
-    }
-    EXPECT_EQ(file.GetNumBlocks(), 1 + static_cast<int32_t>(minuteOf(stop) - minuteOf(start)));
+    EXPECT_TRUE(test_support::RecordsOfTheTone(file, Preset().messungen[kPresetEntryLeqK].Dauer));
+    using test_support::MinuteOf;
+    EXPECT_EQ(file.GetNumBlocks(), 1 + static_cast<int32_t>(MinuteOf(stop) - MinuteOf(start)));
     EXPECT_EQ(QFileInfo(Target()).permissions() & QFileDevice::WriteOwner, 0);
     EXPECT_EQ(file.GetVorschrift(), Preset().vor);
     // The closing block's protocol lines, then the end of the measurement.
