@@ -1,5 +1,7 @@
 #include "ui_kit/shared_state.h"
 
+#include "platform/tsan_annotations.h"
+
 #include <algorithm>
 
 #include "ui_kit/notifications.h"
@@ -18,6 +20,10 @@ int32_t SampleRingPosition::Slot() const {
 
 void SampleRingPosition::Publish(int32_t count) {
     word_.fetch_add(static_cast<uint64_t>(count), std::memory_order_acq_rel);
+    // The producer writes a slot again only a lap later, long after every
+    // reader is done with it (a lapped reader keeps a second's distance); the
+    // readers' Consume is the hand-over ThreadSanitizer needs to see that.
+    platform::TakenOver(this);
 }
 
 void SampleRingPosition::Restart() {
@@ -50,7 +56,10 @@ int32_t SampleRingReader::Pending() {
 
 int32_t SampleRingReader::Position() const { return static_cast<int32_t>(read_ % kSampleRingSize); }
 
-void SampleRingReader::Consume(int32_t count) { read_ += count; }
+void SampleRingReader::Consume(int32_t count) {
+    read_ += count;
+    platform::HandedOver(&ringWritePos);  // the slots read may be written again
+}
 
 void AllocateSampleRings() {
     sampleRing1.assign(kSampleRingSize, 0.0);

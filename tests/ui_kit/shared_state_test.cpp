@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -40,6 +41,35 @@ TEST(SampleRingReader, FollowsTheWriterAcrossAFreshStartAndCountsALap) {
     EXPECT_EQ(reader.TakeLost(), 0);
     EXPECT_EQ(reader.Position(), (7 + 3 * (kSampleRingSize / 2) - SampleRingReader::kWholeSamples) % kSampleRingSize);
     EXPECT_EQ(NextRingSlot(kSampleRingSize - 1, kSampleRingSize), 0);
+}
+
+// A producer that laps the ring writes slots a reader read a lap earlier;
+// the reader's hand-over orders those reads before the new writes.
+TEST(SampleRingConcurrent, AProducerLappingTheReaderWritesOnlySlotsAlreadyRead) {
+    AllocateSampleRings();
+    constexpr int32_t kBlock = 4800;
+    constexpr int32_t kBlocks = 3 * kSampleRingSize / kBlock;  // three laps
+    std::atomic<bool> done{false};
+    std::thread producer([&] {
+        for (int32_t b = 0; b < kBlocks; ++b) {
+            int32_t slot = ringWritePos.Slot();
+            for (int32_t i = 0; i < kBlock; ++i, slot = NextRingSlot(slot, kSampleRingSize)) {
+                sampleRing1[slot] = static_cast<double>(b);
+            }
+            ringWritePos.Publish(kBlock);
+        }
+        done.store(true);
+    });
+    SampleRingReader reader;
+    double sum = 0.0;
+    while (!done.load() || reader.Pending() > 0) {
+        const int32_t n = reader.Pending();
+        int32_t slot = reader.Position();
+        for (int32_t i = 0; i < n; ++i, slot = NextRingSlot(slot, kSampleRingSize)) sum += sampleRing1[slot];
+        reader.Consume(n);
+    }
+    producer.join();
+    EXPECT_GT(sum, 0.0);
 }
 
 TEST(RecordingRing, AppendWrapsAndResetClearsContentsAndPosition) {
