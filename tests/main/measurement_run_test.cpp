@@ -373,6 +373,18 @@ TEST_F(MeasurementRunConcurrent, SigtermDuringARunSavesItAndClosesTheWindow) {
     EXPECT_EQ(Marker(), 0);
 }
 
+TEST_F(MeasurementRunConcurrent, ClosingWhileMeasuringIsRefused) {
+    StartProgram();
+    window->show();
+    StartRun();
+    dialogs.ScriptMessage(platform::kMessageRight);  // Okay
+    window->close();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->GetMessungLaeuft());
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].header, GetLangText(78));  // "!STILL MEASURING!"
+}
+
 TEST_F(MeasurementRunConcurrent, SigtermWhileIdleClosesWithoutAQuestion) {
     StartProgram();
     window->show();
