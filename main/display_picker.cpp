@@ -327,7 +327,7 @@ void TSelectDisplay::AnswerCancel() { SendAnswer(kPickerCancelAnswer); }
 void TSelectDisplay::SendAnswer(intptr_t answer) {
     if (!platform::IsWindow(myMeHa)) return;
     bOk = bCancel = false;
-    platform::PostMessage(myMeHa, WM_MAIN_NOTIFY, kNotifyDisplayChosen, answer);
+    platform::PostMessage(myMeHa, WM_MAIN_NOTIFY, kNotifyDisplayElementChosen, answer);
 }
 
 // --- The main window's side ---

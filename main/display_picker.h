@@ -15,7 +15,6 @@
 
 class TPaintBox32;
 
-inline constexpr uintptr_t kNotifyDisplayChosen = 322;
 inline constexpr intptr_t kPickerCancelAnswer = -1;
 inline constexpr int32_t kPickerRowCount = 31;
 

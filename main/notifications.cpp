@@ -12,10 +12,6 @@
 
 namespace {
 
-constexpr uintptr_t kNotifyNewEventData = 26;
-constexpr uintptr_t kNotifyInfoLineChanged = 50;
-constexpr uintptr_t kNotifyStatusLine = 323;
-constexpr uintptr_t kNotifyDisplayElementChosen = 322;
 constexpr int32_t kInfoAnswerChangeDisplay = 3;
 
 }  // namespace
@@ -46,7 +42,7 @@ void TVTProMaster::RegisterNotifications() {
             UpdateValues(argument == kNewValuesBlock);
         },
         true);
-    dispatch_.Add(kNotifyInfoLineChanged, [this](int32_t) {
+    dispatch_.Add(kNotifyStatusText, [this](int32_t) {
         if (pbInfoMessung_) pbInfoMessung_->Invalidate();
     });
     dispatch_.Add(kNotifyThreadFailure, [this](int32_t code) { ReportThreadFailure(code); });

@@ -44,10 +44,6 @@ const QString kOldFolderName = QStringLiteral("Veltaro_2025");
 const QString kDefaultStoreFile = QStringLiteral("Default.vtm");
 const QString kIamRunning = QStringLiteral("IamRunning");
 
-constexpr uintptr_t kNotifyNewEventData = 26;
-constexpr uintptr_t kNotifyOpenFileInViewer = 20;
-constexpr uintptr_t kNotifyPresetFileNamed = 40;
-constexpr uintptr_t kNotifyArtNetSetup = 513;
 constexpr intptr_t kArtNetBlackoutSetup = 254;
 constexpr int32_t kWebSessionLimit = 10;
 constexpr int32_t kStartNoticeTimeoutMs = 15000;

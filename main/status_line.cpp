@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr uintptr_t kNotifyStatusLine = 323;
 
 void UseStatusFont(TBitmap32& bitmap) {
     bitmap.Font = TFont32{};

@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr uintptr_t kNotifyVuClip = 5;
 constexpr int32_t kLiveMarkAlpha = 60;
 constexpr int32_t kMarkerAlpha = 50;
 constexpr int kPaintsPerPeakDisplay = 4;

@@ -26,7 +26,7 @@ protected:
         language.store(kLangEnglish);
         curPreset = InitDinPreset();
         handle = platform::RegisterWindow([this](uint32_t msg, uintptr_t code, intptr_t answer) {
-            if (msg == WM_MAIN_NOTIFY && code == kNotifyDisplayChosen) answers.push_back(answer);
+            if (msg == WM_MAIN_NOTIFY && code == kNotifyDisplayElementChosen) answers.push_back(answer);
         });
         picker = std::make_unique<TSelectDisplay>(nullptr);
         picker->SetMeHa(handle);
