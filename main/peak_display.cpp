@@ -14,6 +14,7 @@
 #include "ui_kit/palette.h"
 #include "ui_kit/shared_state.h"
 #include "ui_kit/text_table.h"
+#include "ui_kit/text_helpers.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ constexpr int32_t kRepeatMs = 125;
 constexpr int32_t kStepDown = 1;
 constexpr int32_t kStepUp = 2;
 
-QString Fixed(double v) { return QLocale().toString(v, 'f', DisplayDecimals()); }
+QString Fixed(double v) { return FixedText(v, DisplayDecimals()); }
 
 int32_t ClampLevel(int32_t level) { return std::clamp(level, kLowestLevel, kHighestLevel); }
 

@@ -62,7 +62,7 @@ QDateTime WallTime(double localDateTime) {
 }  // namespace
 
 QString DateText(double localDateTime) {
-    return QLocale::system().toString(WallTime(localDateTime).date(), QLocale::ShortFormat);
+    return QLocale().toString(WallTime(localDateTime).date(), QLocale::ShortFormat);
 }
 
 QString TimeText(double localDateTime) {
@@ -74,5 +74,5 @@ QString DateTimeText(double localDateTime) {
 }
 
 QString FixedText(double value, int decimals) {
-    return QLocale::system().toString(value, 'f', decimals);
+    return QLocale().toString(value, 'f', decimals);
 }
