@@ -15,7 +15,7 @@
 #include "ui_kit/notifications.h"
 #include "ui_kit/paint_box.h"
 #include "ui_kit/services/midi_services.h"
-#include "ui_kit/services/remote_services.h"
+#include "ui_kit/services/time_server_services.h"
 #include "ui_kit/shared_state.h"
 #include "ui_kit/text_helpers.h"
 #include "ui_kit/text_table.h"
@@ -196,9 +196,9 @@ int32_t TVTProMaster::FindLimitAboveHeadroom() {
 void TVTProMaster::AddTimeServerStamp() {
     TDaten* run = messDaten.load();
     if (run == nullptr) return;
-    RemoteServices* remote = remoteServices();
-    const QString host = remote != nullptr ? remote->TimeServerHost() : settings_.tsHost;
-    const platform::TDateTime serverTime = remote != nullptr ? remote->TimeServerTime() : 0.0;
+    TimeServerServices* timeServer = timeServerServices();
+    const QString host = timeServer != nullptr ? timeServer->TimeServerHost() : settings_.tsHost;
+    const platform::TDateTime serverTime = timeServer != nullptr ? timeServer->TimeServerTime() : 0.0;
     if (serverTime > 0.0) {
         run->AddSms(GetLangText(1202).replace(QStringLiteral("%s"), host) + QLatin1Char(' ') + TimeText(serverTime));
     } else {

@@ -23,7 +23,7 @@
 #include "ui_kit/notifications.h"
 #include "ui_kit/paint_box.h"
 #include "ui_kit/services/clock.h"
-#include "ui_kit/services/remote_services.h"
+#include "ui_kit/services/sftp_services.h"
 #include "ui_kit/shared_state.h"
 #include "ui_kit/system_services.h"
 #include "ui_kit/text_helpers.h"
@@ -290,10 +290,10 @@ void TVTProMaster::FinishMessung(int32_t mode, const QString& password, bool sav
                         GetLangText(1126), this);
     }
     ReportServices* reports = reportServices();
-    RemoteServices* remote = remoteServices();
-    if (copyWritten && run != nullptr && reports != nullptr && remote != nullptr && reports->AutoTransferOn() &&
+    SftpServices* sftp = sftpServices();
+    if (copyWritten && run != nullptr && reports != nullptr && sftp != nullptr && reports->AutoTransferOn() &&
         QFileInfo::exists(run->GetSaveName())) {
-        remote->UploadBySFTP(run->GetSaveName());
+        sftp->UploadBySFTP(run->GetSaveName());
     }
 }
 

@@ -19,7 +19,9 @@ protected:
         MainWindowConcurrent::SetUp();
         RegisterCalibrationServices(&calibration);
         RegisterReportServices(&reports);
-        RegisterRemoteServices(&remote);
+        RegisterWebServices(&remote);
+        RegisterTimeServerServices(&remote);
+        RegisterSftpServices(&remote);
         calibration.offsets = {kOffsetFor94, kOffsetFor94, kOffsetFor94};
         calibration.ApplyCalibration();
     }
@@ -28,7 +30,9 @@ protected:
         MainWindowConcurrent::TearDown();
         RegisterCalibrationServices(nullptr);
         RegisterReportServices(nullptr);
-        RegisterRemoteServices(nullptr);
+        RegisterWebServices(nullptr);
+        RegisterTimeServerServices(nullptr);
+        RegisterSftpServices(nullptr);
     }
 
     FakeCalibration calibration;

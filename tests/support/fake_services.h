@@ -12,7 +12,9 @@
 
 #include "ui_kit/services/calibration_services.h"
 #include "ui_kit/services/midi_services.h"
-#include "ui_kit/services/remote_services.h"
+#include "ui_kit/services/sftp_services.h"
+#include "ui_kit/services/time_server_services.h"
+#include "ui_kit/services/web_services.h"
 #include "ui_kit/services/report_services.h"
 #include "ui_kit/shared_state.h"
 
@@ -115,7 +117,8 @@ public:
     bool AutoTransferOn() override { return autoTransfer; }
 };
 
-class FakeRemote : public RemoteServices {
+// The web server, time server and SFTP upload in one fake.
+class FakeRemote : public WebServices, public TimeServerServices, public SftpServices {
 public:
     QStringList sessions;
     bool active = false;

@@ -1,6 +1,8 @@
 #include "ui_kit/services/calibration_services.h"
 #include "ui_kit/services/main_window_services.h"
-#include "ui_kit/services/remote_services.h"
+#include "ui_kit/services/sftp_services.h"
+#include "ui_kit/services/time_server_services.h"
+#include "ui_kit/services/web_services.h"
 #include "ui_kit/services/report_services.h"
 #include "support/fake_services.h"
 
@@ -78,7 +80,9 @@ protected:
         RegisterMainWindowServices(nullptr);
         RegisterCalibrationServices(nullptr);
         RegisterReportServices(nullptr);
-        RegisterRemoteServices(nullptr);
+        RegisterWebServices(nullptr);
+        RegisterTimeServerServices(nullptr);
+        RegisterSftpServices(nullptr);
     }
 };
 
@@ -88,7 +92,9 @@ TEST_F(ServicesTest, NothingIsRegisteredBeforeTheOwnersStart) {
     EXPECT_EQ(mainWindowServices(), nullptr);
     EXPECT_EQ(calibrationServices(), nullptr);
     EXPECT_EQ(reportServices(), nullptr);
-    EXPECT_EQ(remoteServices(), nullptr);
+    EXPECT_EQ(webServices(), nullptr);
+    EXPECT_EQ(timeServerServices(), nullptr);
+    EXPECT_EQ(sftpServices(), nullptr);
 }
 
 TEST_F(ServicesTest, RegisteredFakesAreReachedThroughTheAccessors) {
@@ -100,7 +106,7 @@ TEST_F(ServicesTest, RegisteredFakesAreReachedThroughTheAccessors) {
     RegisterMainWindowServices(&main);
     RegisterCalibrationServices(&calibration);
     RegisterReportServices(&reports);
-    RegisterRemoteServices(&remote);
+    RegisterWebServices(&remote);
 
     MainWindowServices* mw = mainWindowServices();
     ASSERT_EQ(mw, &main);
@@ -127,12 +133,12 @@ TEST_F(ServicesTest, RegisteredFakesAreReachedThroughTheAccessors) {
     EXPECT_TRUE(csv->GetELeq());
     EXPECT_FALSE(csv->GetELeqK());
 
-    remoteServices()->StartWebServer();
-    EXPECT_TRUE(remoteServices()->WebServerActive());
-    EXPECT_TRUE(remoteServices()->webiSessionStart(QStringLiteral("127.0.0.1"), QStringLiteral("a")));
-    EXPECT_TRUE(remoteServices()->webiSessionStart(QStringLiteral("127.0.0.1"), QStringLiteral("b")));
-    EXPECT_FALSE(remoteServices()->webiSessionStart(QStringLiteral("127.0.0.1"), QStringLiteral("c")));
-    remoteServices()->webiSessionEnd(QStringLiteral("a"));
+    webServices()->StartWebServer();
+    EXPECT_TRUE(webServices()->WebServerActive());
+    EXPECT_TRUE(webServices()->webiSessionStart(QStringLiteral("127.0.0.1"), QStringLiteral("a")));
+    EXPECT_TRUE(webServices()->webiSessionStart(QStringLiteral("127.0.0.1"), QStringLiteral("b")));
+    EXPECT_FALSE(webServices()->webiSessionStart(QStringLiteral("127.0.0.1"), QStringLiteral("c")));
+    webServices()->webiSessionEnd(QStringLiteral("a"));
     EXPECT_EQ(remote.sessions, QStringList{QStringLiteral("b")});
 }
 

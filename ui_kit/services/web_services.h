@@ -1,18 +1,16 @@
 #pragma once
 // The embedded web server's session handling, which keeps the program-wide
-// list of web clients (webSessions, shared_state.h) up to date. The remote
-// outputs subsystem implements RemoteServices and registers it at start;
-// before that the accessor answers nullptr.
+// list of web clients (webSessions, shared_state.h) up to date. The web
+// server implements WebServices and registers it at start; before that the
+// accessor answers nullptr.
 //
 // The handlers run on the web server's connection threads; the list guards
 // itself, and the main window reads it on notification 53.
 #include <QString>
 
-#include "platform/date_time.h"
-
-class RemoteServices {
+class WebServices {
 public:
-    virtual ~RemoteServices() = default;
+    virtual ~WebServices() = default;
 
     // Start and stop the server; a start also builds the digest list of the
     // static web files, a stop frees it. GUI thread.
@@ -28,18 +26,8 @@ public:
     // An ended session: its last entry is removed; posts notification 53 with 1
     // in every case.
     virtual void webiSessionEnd(const QString& sessionID) = 0;
-
-    // --- What the measurement start and stop use (GUI thread) ---
-
-    // Asks the time server; the server's local date-time, 0 or less when no
-    // answer came.
-    virtual platform::TDateTime TimeServerTime() = 0;
-    // The configured time-server host.
-    virtual QString TimeServerHost() = 0;
-    // Uploads an existing file with the modal SFTP transfer dialog; true on success.
-    virtual bool UploadBySFTP(const QString& file) = 0;
 };
 
-// The registered implementation, or nullptr before the subsystem started.
-RemoteServices* remoteServices();
-void RegisterRemoteServices(RemoteServices* services);
+// The registered implementation, or nullptr before the server exists.
+WebServices* webServices();
+void RegisterWebServices(WebServices* services);
