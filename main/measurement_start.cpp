@@ -28,6 +28,7 @@
 #include "ui_kit/palette.h"
 #include "ui_kit/system_services.h"
 #include "ui_kit/services/calibration_services.h"
+#include "ui_kit/services/report_naming_services.h"
 #include "ui_kit/services/clock.h"
 #include "ui_kit/shared_state.h"
 #include "ui_kit/target_file.h"
@@ -250,7 +251,7 @@ void TVTProMaster::StartPrepared() {
     if (TCalcer* calculation = calcer.load()) calculation->ResetCalculation();
     lastStoredValue_ = -1;
     if (TDaten* display = fields_.AnzeigeDaten.load()) display->SetStartTime(start);
-    if (ReportServices* reports = reportServices()) reports->IncRunningNumber();
+    if (ReportNaming* naming = reportNaming()) naming->IncRunningNumber();
     SetMessungLaeuft(name + QStringLiteral(".VTM"), start);
     if (MidiServices* midi = MidiObject()) midi->SendStatusInfo(1);
 }
@@ -274,8 +275,8 @@ int32_t TVTProMaster::ChooseSaveName() {
         return 0;
     }
     if (settings_.doAutoFileName && QFileInfo(settings_.sRecDir).isDir()) {
-        ReportServices* reports = reportServices();
-        const QString automatic = reports != nullptr ? reports->CreateSaveName(CorrectedNow()) : QString();
+        ReportNaming* naming = reportNaming();
+        const QString automatic = naming != nullptr ? naming->CreateSaveName(CorrectedNow()) : QString();
         if (!automatic.isEmpty()) {
             store->SetSaveName(settings_.sRecDir + QLatin1Char('/') + automatic);
             return 0;
@@ -327,8 +328,8 @@ void TVTProMaster::SetMessungLaeuft(const QString& fileName, platform::TDateTime
     TDaten* run = messDaten.load();
     memoLines_ << DateTimeText(startTime) + QStringLiteral(": ") + GetLangText(425) + QLatin1Char(' ');
     memoLines_ << QString();
-    ReportServices* reports = reportServices();
-    memoLines_ << (reports != nullptr ? reports->SymbolicPath(fileName) : fileName);
+    ReportNaming* naming = reportNaming();
+    memoLines_ << (naming != nullptr ? naming->SymbolicPath(fileName) : fileName);
     memoLines_ << QStringLiteral("***");
     QString status = GetLangText(41) + DateTimeText(run->GetStartTime());
     startLineIndex_ = 0;

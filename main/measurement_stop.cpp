@@ -291,7 +291,7 @@ void TVTProMaster::FinishMessung(int32_t mode, const QString& password, bool sav
     }
     ReportServices* reports = reportServices();
     SftpServices* sftp = sftpServices();
-    if (copyWritten && run != nullptr && reports != nullptr && sftp != nullptr && reports->AutoTransferOn() &&
+    if (copyWritten && run != nullptr && sftp != nullptr && sftp->AutoTransferOn() &&
         QFileInfo::exists(run->GetSaveName())) {
         sftp->UploadBySFTP(run->GetSaveName());
     }

@@ -9,7 +9,7 @@
 #include "main/main_window.h"
 #include "store/measurement_store.h"
 #include "ui_kit/notifications.h"
-#include "ui_kit/services/report_services.h"
+#include "ui_kit/services/report_naming_services.h"
 #include "ui_kit/shared_state.h"
 #include "ui_kit/target_file.h"
 #include "ui_kit/text_helpers.h"
@@ -21,8 +21,8 @@ constexpr int32_t kRecordingMinFreeMB = 300;
 constexpr int32_t kShortestSaveName = 3;
 
 QString Symbolic(const QString& path) {
-    ReportServices* reports = reportServices();
-    return reports != nullptr ? reports->SymbolicPath(path) : path;
+    ReportNaming* naming = reportNaming();
+    return naming != nullptr ? naming->SymbolicPath(path) : path;
 }
 
 // The target check leaves an empty file to test the name; without a

@@ -7,7 +7,7 @@
 #include "main/main_window.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/palette.h"
-#include "ui_kit/services/report_services.h"
+#include "ui_kit/services/report_naming_services.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ void TVTProMaster::WireStatusLine() {
     pbStatus_->setObjectName(QStringLiteral("pbStatus"));
     pbStatus_->OnPaintBuffer = [this](TPaintBox32* box) {
         std::array<QString, 3> shown = statusSlots_;
-        if (ReportServices* reports = reportServices()) shown[2] = reports->SymbolicPath(shown[2]);
+        if (ReportNaming* naming = reportNaming()) shown[2] = naming->SymbolicPath(shown[2]);
         PaintStatusLine(box->Buffer(), shown, isAkku_, UISpace, IconPainter());
     };
     pbStatus_->OnMouseDown = [this](TPaintBox32* box, Qt::MouseButton, int x, int y) {

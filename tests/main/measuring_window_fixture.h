@@ -19,6 +19,7 @@ protected:
         MainWindowConcurrent::SetUp();
         RegisterCalibrationServices(&calibration);
         RegisterReportServices(&reports);
+        RegisterReportNaming(&reports);
         RegisterWebServices(&remote);
         RegisterTimeServerServices(&remote);
         RegisterSftpServices(&remote);
@@ -30,6 +31,7 @@ protected:
         MainWindowConcurrent::TearDown();
         RegisterCalibrationServices(nullptr);
         RegisterReportServices(nullptr);
+        RegisterReportNaming(nullptr);
         RegisterWebServices(nullptr);
         RegisterTimeServerServices(nullptr);
         RegisterSftpServices(nullptr);

@@ -15,6 +15,7 @@
 #include "ui_kit/services/sftp_services.h"
 #include "ui_kit/services/time_server_services.h"
 #include "ui_kit/services/web_services.h"
+#include "ui_kit/services/report_naming_services.h"
 #include "ui_kit/services/report_services.h"
 #include "ui_kit/shared_state.h"
 
@@ -93,7 +94,7 @@ private:
     QString* text_;
 };
 
-class FakeReports : public ReportServices {
+class FakeReports : public ReportServices, public ReportNaming {
 public:
     // Answers of the end-of-measurement dialogs this fake creates.
     QString endPassword;
@@ -101,7 +102,6 @@ public:
     QString hintsText;
     QString autoName;  // the builder's name; empty: none
     int runningNumber = 0;
-    bool autoTransfer = false;
     std::function<std::unique_ptr<TcsvExportSettings>()> csvSettings;
 
     std::unique_ptr<TcsvExportSettings> NewCsvExportSettings(QWidget*) override {
@@ -114,7 +114,6 @@ public:
     QString CreateSaveName(platform::TDateTime) override { return autoName; }
     void IncRunningNumber() override { ++runningNumber; }
     QString SymbolicPath(const QString& path) override { return path; }
-    bool AutoTransferOn() override { return autoTransfer; }
 };
 
 // The web server, time server and SFTP upload in one fake.
@@ -125,6 +124,7 @@ public:
     platform::TDateTime serverTime = 0.0;  // 0: the server does not answer
     QString host = QStringLiteral("time.example");
     QStringList uploads;
+    bool autoTransfer = false;
 
     void StartWebServer() override { active = true; }
     void StopWebServer() override { active = false; }
@@ -141,6 +141,7 @@ public:
         uploads << file;
         return true;
     }
+    bool AutoTransferOn() override { return autoTransfer; }
 };
 
 // Logs what the main window sends to MIDI, one line per call ("peak 2", "cc 3 94").

@@ -100,15 +100,6 @@ public:
     virtual std::unique_ptr<TEndOfMeasurement> NewEndOfMeasurement(QWidget* owner) = 0;
     // A new hints editor owned by owner.
     virtual std::unique_ptr<THinweise> NewHintsEditor(QWidget* owner) = 0;
-    // The report-name builder: the automatic file name for the time (ending
-    // ".VTM", without a folder); empty while there is no builder.
-    virtual QString CreateSaveName(platform::TDateTime time) = 0;
-    // Counts the builder's running number on, at each measurement start.
-    virtual void IncRunningNumber() = 0;
-    // path shown by its symbolic folder name when that display is switched on.
-    virtual QString SymbolicPath(const QString& path) = 0;
-    // Whether the SFTP settings ask for an upload of each finished measurement.
-    virtual bool AutoTransferOn() = 0;
 };
 
 // The registered implementation, or nullptr before the subsystem started.

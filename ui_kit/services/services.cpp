@@ -6,6 +6,7 @@
 #include "ui_kit/services/calibration_services.h"
 #include "ui_kit/services/main_window_services.h"
 #include "ui_kit/services/midi_services.h"
+#include "ui_kit/services/report_naming_services.h"
 #include "ui_kit/services/report_services.h"
 #include "ui_kit/services/sftp_services.h"
 #include "ui_kit/services/time_server_services.h"
@@ -16,6 +17,7 @@ namespace {
 std::atomic<MainWindowServices*> mainWindow{nullptr};
 std::atomic<CalibrationServices*> calibration{nullptr};
 std::atomic<ReportServices*> reports{nullptr};
+std::atomic<ReportNaming*> naming{nullptr};
 std::atomic<WebServices*> web{nullptr};
 std::atomic<TimeServerServices*> timeServer{nullptr};
 std::atomic<SftpServices*> sftp{nullptr};
@@ -45,6 +47,9 @@ TimeServerServices* timeServerServices() { return timeServer.load(std::memory_or
 void RegisterTimeServerServices(TimeServerServices* services) {
     timeServer.store(services, std::memory_order_release);
 }
+
+ReportNaming* reportNaming() { return naming.load(std::memory_order_acquire); }
+void RegisterReportNaming(ReportNaming* services) { naming.store(services, std::memory_order_release); }
 
 SftpServices* sftpServices() { return sftp.load(std::memory_order_acquire); }
 void RegisterSftpServices(SftpServices* services) { sftp.store(services, std::memory_order_release); }

@@ -11,6 +11,8 @@ public:
     // Uploads an existing file with the modal SFTP transfer dialog (GUI
     // thread); true on success.
     virtual bool UploadBySFTP(const QString& file) = 0;
+    // Whether the SFTP settings ask for an upload of each finished measurement.
+    virtual bool AutoTransferOn() = 0;
 };
 
 SftpServices* sftpServices();
