@@ -88,10 +88,6 @@ void WaitBeforeRetry(int32_t seconds) {
     }
 }
 
-bool ReadExactly(QIODevice& in, void* to, qint64 size) {
-    return in.bytesAvailable() >= size && in.read(static_cast<char*>(to), size) == size;
-}
-
 template <typename T>
 bool WriteRaw(QIODevice& out, const T& value) {
     return out.write(reinterpret_cast<const char*>(&value), sizeof(T)) == static_cast<qint64>(sizeof(T));
@@ -250,6 +246,18 @@ bool ReadHeaderTexts(QIODevice& in, TsaveItHeader13& header) {
     return true;
 }
 
+bool ReadExactly(QIODevice& in, void* to, qint64 size) {
+    return in.bytesAvailable() >= size && in.read(static_cast<char*>(to), size) == size;
+}
+
+bool ReadValueRecords(QIODevice& in, int32_t count, std::vector<TSaveIT6>& werte) {
+    if (count < 0 || static_cast<qint64>(count) * kWertBytes > in.bytesAvailable()) {
+        return false;
+    }
+    werte.resize(static_cast<size_t>(count));
+    return werte.empty() || ReadExactly(in, werte.data(), static_cast<qint64>(werte.size()) * kWertBytes);
+}
+
 bool WriteBlockRecord(QIODevice& out, const TBlockDaten8& block) {
     const TBlockDaten8Fields& numbers = block;
     return WriteRaw(out, numbers) && WriteStreamString(out, block.remarkStr) >= 0;
@@ -384,20 +392,6 @@ bool TDaten::WriteBlock(int32_t index, QIODevice& stream) const {
         block = OwnCopy(aB8[static_cast<size_t>(index)]);
     }
     return WriteBlockRecord(stream, block);
-}
-
-// Older versions are not read yet: a recognised older version is refused
-// plainly instead of being guessed at, and anything else is no measurement
-// file. The loader runs this on a scratch store, so the real store never
-// sees a half-read file.
-int32_t TDaten::ReadOldFormat(QIODevice& stream, int32_t loadMode, int32_t version) {
-    const bool olderVersion = (version >= 2 && version <= 5) || (version >= 7 && version <= 13);
-    if (olderVersion) {
-        throw UnsupportedFileVersion(
-            QStringLiteral("measurement files of version %1 cannot be read yet").arg(version).toStdString());
-    }
-    InitValues();
-    return 1;
 }
 
 // ---------------------------------------------------------------------------
@@ -565,12 +559,7 @@ bool TDaten::ReadVersion14(QIODevice& stream, int32_t loadMode, QString& why) {
             return false;
         }
     }
-    if (static_cast<qint64>(d.NumWerte) * kWertBytes > stream.bytesAvailable()) {
-        why = QStringLiteral("the values are cut short");
-        return false;
-    }
-    aW6.resize(static_cast<size_t>(d.NumWerte));
-    if (!aW6.empty() && !ReadExactly(stream, aW6.data(), static_cast<qint64>(aW6.size()) * kWertBytes)) {
+    if (!ReadValueRecords(stream, d.NumWerte, aW6)) {
         why = QStringLiteral("the values are cut short");
         return false;
     }
@@ -665,6 +654,7 @@ int32_t TDaten::LoadFromFile(const QString& fn, int32_t loadMode, QString* why) 
     bool read = false;
     bool converted = false;
     bool askReset = false;
+    QString resetDetail;  // what the reset question names besides its own text
     try {
         if (version == kCurrentHeaderVersion) {
             read = scratch.ReadVersion14(stream, loadMode, reason);
@@ -676,8 +666,9 @@ int32_t TDaten::LoadFromFile(const QString& fn, int32_t loadMode, QString* why) 
                 reader = gOldFormatReader;
             }
             stream.seek(0);
+            QString damage;
             const int32_t result = reader ? reader(scratch, stream, loadMode, version)
-                                          : scratch.ReadOldFormat(stream, loadMode, version);
+                                          : scratch.ReadOldFormat(stream, loadMode, version, damage);
             read = result == 0;
             converted = read;
             askReset = !read;
@@ -685,15 +676,13 @@ int32_t TDaten::LoadFromFile(const QString& fn, int32_t loadMode, QString* why) 
                 scratch.status = loadMode == kLoadEverything ? kStoreComplete : kStoreHeaderOnly;
                 scratch.noData = loadMode != kLoadEverything;
             } else {
-                reason = QStringLiteral("%1 is no measurement file of a known version (%2)").arg(fn).arg(version);
+                if (damage.isEmpty()) {
+                    damage = QStringLiteral("no measurement file of a known version (%1)").arg(version);
+                }
+                reason = QStringLiteral("%1: %2").arg(fn, damage);
+                resetDetail = damage;
             }
         }
-    } catch (const UnsupportedFileVersion& e) {
-        reason = QString::fromStdString(e.what());
-        if (loadMode == kLoadEverything) {
-            AskFileQuestion(reason, 0, FileNameOnly(fn), 0, 0, kTextOkay);
-        }
-        return failed(kLoadFailed);
     } catch (const std::exception& e) {
         reason = QStringLiteral("%1 could not be read: %2").arg(fn, QString::fromStdString(e.what()));
         read = false;
@@ -704,8 +693,11 @@ int32_t TDaten::LoadFromFile(const QString& fn, int32_t loadMode, QString* why) 
         // The reset question offers the only way to continue with a clean
         // store; declining it leaves everything as it was.
         if (askReset && loadMode == kLoadEverything) {
-            const int answer = AskFileQuestion(GetLangText(kTextInvalidFile), kTextInvalidFile, FileNameOnly(fn), 0,
-                                               kTextReset, kTextCancel);
+            const QString question = resetDetail.isEmpty()
+                                         ? GetLangText(kTextInvalidFile)
+                                         : resetDetail + QLatin1String("\r\n\r\n") + GetLangText(kTextInvalidFile);
+            const int answer =
+                AskFileQuestion(question, kTextInvalidFile, FileNameOnly(fn), 0, kTextReset, kTextCancel);
             if (answer == platform::kMessageLeft) {
                 InitValues();
                 ValidateHeader();

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
+#include <vector>
 
 #include "store/measurement_records.h"
 
@@ -73,12 +74,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A file of an older format version that this build cannot read yet.
-class UnsupportedFileVersion : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // The key text of a measurement-file password: the fixed prefix followed by
 // the password exactly as given (no trimming).
 QString FilePasswordKeyText(const QString& password);
@@ -104,6 +99,11 @@ int32_t TryDecrypt(QByteArray& file, const QString& fn, const QString* password,
 int32_t WriteHeaderTexts(QIODevice& out, const TsaveItHeader13& header);
 // False when a text is missing or damaged; the texts before it are assigned.
 bool ReadHeaderTexts(QIODevice& in, TsaveItHeader13& header);
+// Exactly size bytes into to; false (nothing consumed) when fewer are left.
+bool ReadExactly(QIODevice& in, void* to, qint64 size);
+// count value records; false (werte then undefined) when count is negative
+// or the records are cut short. Nothing is allocated before the test.
+bool ReadValueRecords(QIODevice& in, int32_t count, std::vector<TSaveIT6>& werte);
 // One block in the file's block form. False when the device refused.
 bool WriteBlockRecord(QIODevice& out, const TBlockDaten8& block);
 // False when the block is cut short or its remark is damaged.

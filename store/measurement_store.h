@@ -373,9 +373,14 @@ public:
     static bool ReadHeaderStrings(QIODevice& stream, TsaveItHeader13& header);
     // Block index in the file's block form; false for a bad index or a refused write.
     bool WriteBlock(int32_t index, QIODevice& stream) const;
-    // Reads a file of another format version (the whole file in stream) into
-    // this store: 0 read, 1 not. The loader calls it on a scratch store only.
+    // Reads a file of an older format version (2 to 5, 7 to 13; the whole
+    // file, deciphered, in stream, read from its start) into this store:
+    // 0 read, 1 not. loadMode 1 reads everything, any other the header only.
+    // A version without a reader and a damaged or truncated file give 1 and
+    // the store's defaults; why tells which version and what is damaged.
+    // The loader calls it on a scratch store only.
     int32_t ReadOldFormat(QIODevice& stream, int32_t loadMode, int32_t version);
+    int32_t ReadOldFormat(QIODevice& stream, int32_t loadMode, int32_t version, QString& why);
 
     // --- CSV and text export (store/csv_export.cpp) -----------------------------
 
@@ -438,6 +443,19 @@ private:
     // Measurement file: the version-14 reader fills a scratch store, which
     // replaces this store's content only when the whole file was read.
     bool ReadVersion14(QIODevice& stream, int32_t loadMode, QString& why);
+    // Readers of the older versions (store/old_file_versions*.cpp); each
+    // throws OldFileDamage (store/old_file_records.h) on a damaged file.
+    int32_t ReadVersion2To9(QIODevice& stream, int32_t loadMode, int32_t version, QString& why);
+    int32_t ReadVersion10Or11(QIODevice& stream, int32_t loadMode, int32_t version);
+    int32_t ReadVersion12(QIODevice& stream, int32_t loadMode);
+    int32_t ReadVersion13(QIODevice& stream, int32_t loadMode);
+    // One 176-byte block record into element index of the sized block list,
+    // with the file's id and valDif, or renumbered (id index + 1, valDif 0).
+    void ReadBlock176(int32_t index, QIODevice& stream);
+    void ReadBlock176Renumber(int32_t index, QIODevice& stream);
+    // NumBlock records of 192 bytes; nothing when NumBlock is 0 or less.
+    void ReadBlocks192(QIODevice& stream);
+    int32_t ReadListsByCount(QIODevice& stream, int32_t loadMode, bool keepCounts);
     void AdoptContent(TDaten& loaded);
     QString ReadOnlyMarkedFile() const;
     void SetReadOnlyMarkedFile(const QString& fn);

@@ -8,28 +8,9 @@
 #include <limits>
 
 #include "platform/date_time.h"
+#include "store/windows_1252.h"
 
 namespace {
-
-// Code points of the bytes 0x80 to 0x9F in Windows-1252; the five bytes the
-// code page leaves undefined map to the control character of the same
-// number, as Windows does.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-QString DecodeCp1252(const QByteArray& bytes) {
-    QString text;
-    text.reserve(bytes.size());
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        text.append(b >= 0x80 && b <= 0x9F ? QChar(kCp1252High[b - 0x80]) : QChar(b));
-    }
-    return text;
-}
 
 std::optional<QString> DecodeStrict(QStringConverter::Encoding encoding, const QByteArray& bytes) {
     // Qt drops a lone last byte of UTF-16 without telling.
@@ -120,7 +101,7 @@ std::optional<QString> DecodeIniText(const QByteArray& bytes, QString* error) {
     } else {
         text = DecodeStrict(QStringConverter::Utf8, bytes);
         if (!text) {
-            text = DecodeCp1252(bytes);
+            text = DecodeWindows1252(bytes);
         }
     }
     if (!text) {

@@ -553,20 +553,6 @@ TEST_F(MeasurementFileTest, UnknownVersionAsksToReset) {
     EXPECT_EQ(dialogs.messages().size(), 2u);
 }
 
-TEST_F(MeasurementFileTest, OlderVersionIsRefusedAsNotReadableYet) {
-    WriteAll(Path("v12.vtm"), SetI32(SmallFile(), 0, 12));
-    TDaten store;
-    LoadSmall(store);
-    const QByteArray before = Snapshot(store);
-    dialogs.ScriptMessage(platform::kMessageRight);
-    QString why;
-    EXPECT_EQ(store.LoadFromFile(Path("v12.vtm"), kLoadEverything, &why), kLoadFailed);
-    EXPECT_TRUE(why.contains(QStringLiteral("version 12"))) << why.toStdString();
-    EXPECT_EQ(Snapshot(store), before);
-    ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_NE(dialogs.messages()[0].textId, 784);  // no reset offered for a file that is fine
-}
-
 TEST_F(MeasurementFileTest, ConvertedEncipheredFileIsSavedWithThePasswordThatOpenedIt) {
     SetOldFormatReaderForTests([](TDaten& scratch, QIODevice&, int32_t, int32_t version) {
         if (version != 12) {
