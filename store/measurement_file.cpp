@@ -646,6 +646,10 @@ int32_t TDaten::LoadFromFile(const QString& fn, int32_t loadMode, QString* why) 
             return failed(kLoadFailed);
         }
     }
+    if (FirstWord(bytes) == kEncipheredFileMarker) {
+        reason = QStringLiteral("%1 is enciphered: only a load that asks for the password can read it").arg(fn);
+        return failed(kLoadFailed);
+    }
     const auto version = static_cast<int32_t>(FirstWord(bytes));
 
     TDaten scratch;

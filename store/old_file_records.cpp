@@ -1,5 +1,6 @@
 #include "store/old_file_records.h"
 
+#include <QBuffer>
 #include <QIODevice>
 #include <QtEndian>
 
@@ -77,6 +78,17 @@ QString JoinLines(const std::vector<QString>& lines) {
         }
     }
     return text;
+}
+
+QString AsStoredText(const QString& text) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadWrite);
+    QString stored;
+    if (WriteStreamString(buffer, text) < 0 || !buffer.seek(0) || !ReadStreamString(buffer, stored)) {
+        return QString();
+    }
+    return stored;
 }
 
 void RequireCountsFit(const QIODevice& in, std::initializer_list<CountedRecords> parts) {

@@ -54,6 +54,11 @@ private:
 // by CR LF unless the text so far is empty; empty lines are dropped.
 QString JoinLines(const std::vector<QString>& lines);
 
+// text as a version-14 file keeps it: cut to the longest stream string and
+// trimmed as the stream-string reader trims. A converted store then holds
+// exactly what its saved file loads back as.
+QString AsStoredText(const QString& text);
+
 // One kind of record that a header counts.
 struct CountedRecords {
     const char* what;  // plural noun for the reason ("blocks")

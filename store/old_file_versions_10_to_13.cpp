@@ -92,7 +92,7 @@ TBlockDaten8 Block176(const OldRecord& r) {
     b.clipCount = r.I32(68);
     b.leqK = -1.0;
     b.LeqKHighTime = 0.0;
-    b.remarkStr = r.Short(72, kRemarkRoom);
+    b.remarkStr = AsStoredText(r.Short(72, kRemarkRoom));
     return b;
 }
 
@@ -111,7 +111,7 @@ TBlockDaten8 Block192(const OldRecord& r) {
     b.LeqHighTime = r.F64(68);
     b.LeqKHighTime = r.F64(76);
     b.clipCount = r.I32(84);
-    b.remarkStr = r.Short(88, kRemarkRoom);
+    b.remarkStr = AsStoredText(r.Short(88, kRemarkRoom));
     return b;
 }
 

@@ -297,7 +297,7 @@ TBlockDaten8 ShortBlock(const OldRecord& r, int32_t index, int remarkRoom) {
     b.clipCount = r.I32(60);
     b.leqK = -1.0;
     b.LeqKHighTime = 0.0;
-    b.remarkStr = r.Short(64, remarkRoom);
+    b.remarkStr = AsStoredText(r.Short(64, remarkRoom));
     return b;
 }
 
@@ -328,6 +328,9 @@ int32_t TDaten::ReadVersion2To9(QIODevice& stream, int32_t loadMode, int32_t ver
     CopyHeaderFields(record, version, h, extras);
     SetDerivedNumbers(d, version);
     SetDerivedTexts(h, version);
+    for (QString TsaveItHeader13::*text : kHeaderTextFields) {
+        h.*text = AsStoredText(h.*text);
+    }
     if (version == 2) {
         SetOldWeightings(d, extras.oldPeakCode);
     }
@@ -362,7 +365,7 @@ int32_t TDaten::ReadVersion2To9(QIODevice& stream, int32_t loadMode, int32_t ver
         for (size_t i = 0; i < aSms.size(); ++i) {
             const OldRecord message = OldRecord::Read(stream, kMessageBytes, RecordName("message", i));
             aSms[i].zeitpunkt = message.F64(0);
-            aSms[i].meldung = message.Short(8, 104);
+            aSms[i].meldung = AsStoredText(message.Short(8, 104));
         }
     }
     // A header-only read checks the whole file as well, then keeps the header.

@@ -18,6 +18,7 @@
 #include "store/measurement_store.h"
 #include "store/password_encryption.h"
 #include "store/preset_files.h"
+#include "tests/store/old_file_fixtures.h"
 #include "ui_kit/shared_state.h"
 #include "ui_kit/text_table.h"
 #include "ui_kit/stream_strings.h"
@@ -98,6 +99,13 @@ void MeasurementFiles() {
         Put("seeds", target, "empty-" + suffix, Control(control, empty));
         Put("seeds", target, "interval-" + suffix, Control(control, interval));
         Put("seeds", target, "moving-" + suffix, Control(control, moving));
+    }
+    // The older versions, as the fixture generator of the store tests writes them.
+    for (int version : old_files::kOldVersions) {
+        const QByteArray old = old_files::OldFile(version);
+        for (int control = 0; control < 6; ++control) {
+            Put("seeds", target, QStringLiteral("v%1-%2").arg(version).arg(control), Control(control, old));
+        }
     }
     // Loaded "successfully", then the short-term warning level threw.
     Put("regressions", target, "leqkwarn-beyond-int32",

@@ -494,6 +494,7 @@ TEST_F(OldFileVersionsTest, EncipheredOldFilesOpenWithTheirPassword) {
         EXPECT_EQ(header.GetORT(), ExpectedOrt());
         QString why;
         EXPECT_EQ(header.LoadFromFile(fn, kLoadHeaderOnly, &why), kLoadFailed);
+        EXPECT_TRUE(why.contains(QStringLiteral("enciphered"))) << why.toStdString();
         EXPECT_EQ(header.GetORT(), ExpectedOrt());
 
         // Cancel gives 2 and changes nothing.
@@ -626,27 +627,32 @@ TEST_F(OldFileVersionsTest, DamagedFilesFailAndChangeNothing) {
 }
 
 // A length byte of 255 in a room of 61 bytes is cut to the room, in a header
-// and in a record at the end of a file.
+// and in records at the end of a file; the room's unused bytes are filled, so
+// a read beyond the room would show.
 TEST_F(OldFileVersionsTest, ALengthByteBeyondItsRoomIsCutToTheRoom) {
+    auto fillRoom = [](QByteArray& f, qint64 at, int room, char fill) {
+        const int used = 1 + static_cast<unsigned char>(f[at]);
+        for (int i = used; i < room; ++i) f[at + i] = fill;
+        f[at] = static_cast<char>(255);
+    };
     QByteArray v9 = OldFile(9);
-    v9[LayoutOf(9).ort] = static_cast<char>(255);
-    v9[v9.size() - 112 + 8] = static_cast<char>(255);  // the last message, a room of 104
+    fillRoom(v9, LayoutOf(9).ort, 61, 'x');
+    fillRoom(v9, v9.size() - 112 + 8, 104, 'y');  // the last message
     TDaten store;
     ASSERT_EQ(ReadDirect(store, v9, kLoadEverything, 9), 0);
-    EXPECT_EQ(store.GetORT().size(), 60);
-    EXPECT_TRUE(store.GetORT().startsWith(ExpectedOrt()));
-    EXPECT_EQ(store.GetSms(1).meldung.size(), 103);
+    EXPECT_EQ(store.GetORT(), ExpectedOrt() + QString(56, QLatin1Char('x')));
+    EXPECT_EQ(store.GetPLZ(), QStringLiteral("50667"));
+    EXPECT_EQ(store.GetSms(1).meldung, ExpectedMessage(1) + QString(103 - 23, QLatin1Char('y')));
 
     QByteArray v13 = OldFile(13);
-    const qint64 lastBlockRemark = v13.size() - 2 * (8 + 4 + 2 * 5) - 2 * 18 - 3 * 44 - 192 + 88;
+    const qint64 lastBlockRemark = v13.size() - 2 * (8 + 4) - 2 * (5 + 23) - 3 * 44 - 192 + 88;
     ASSERT_EQ(v13[lastBlockRemark], static_cast<char>(ExpectedRemark().size()));
-    v13[lastBlockRemark] = static_cast<char>(255);
+    fillRoom(v13, lastBlockRemark, 104, 'z');
     TDaten store13;
     ASSERT_EQ(ReadDirect(store13, v13, kLoadEverything, 13), 0);
     TBlockDaten8 block;
     store13.GetBlock(1, block);
-    EXPECT_EQ(block.remarkStr.size(), 103);
-    EXPECT_TRUE(block.remarkStr.startsWith(ExpectedRemark()));
+    EXPECT_EQ(block.remarkStr, ExpectedRemark() + QString(103 - 16, QLatin1Char('z')));
 }
 
 // Seeded random byte changes: whatever the change, a result of 0 or 1, no
@@ -685,6 +691,35 @@ TEST_F(OldFileVersionsTest, RandomByteChangesGiveAResultAndChangeNothingOnFailur
             }
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Short strings may carry blanks at their ends, and 25 full lines of hints
+// are longer than a text of a version-14 file: the converted store holds
+// what its saved file loads back as.
+TEST_F(OldFileVersionsTest, ConvertedTextsAreWhatTheSavedFileLoadsBack) {
+    Writer w;
+    w.data = OldFile(9);
+    const Layout29& l = LayoutOf(9);
+    for (int i = 0; i < 25; ++i) {
+        w.ShortAt(l.hinweis + i * 101, QByteArray(100, static_cast<char>('a' + i)));
+    }
+    w.ShortAt(l.ort, Cp("  K\xF6ln \t"));
+    WriteAll(Path("long.vtm"), w.data);
+    dialogs.ScriptMessage(platform::kMessageLeft);  // "Save"
+    TDaten store;
+    ASSERT_EQ(store.LoadFromFile(Path("long.vtm"), kLoadEverything), kLoadDone);
+    EXPECT_EQ(store.GetORT(), ExpectedOrt());
+    EXPECT_EQ(store.GetHinweisText().size(), 1250);
+    EXPECT_TRUE(store.GetHinweisText().startsWith(QString(100, QLatin1Char('a')) + QStringLiteral("\r\nbbb")));
+
+    TDaten back;
+    ASSERT_EQ(back.LoadFromFile(Path("long.vtm"), kLoadEverything), kLoadDone);
+    EXPECT_EQ(back.GetHeader().HINWEIS, store.GetHeader().HINWEIS);
+    EXPECT_EQ(Snapshot(back), Snapshot(store));
 }
 
 }  // namespace
