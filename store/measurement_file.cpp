@@ -636,7 +636,11 @@ int32_t TDaten::LoadFromFile(const QString& fn, int32_t loadMode, QString* why) 
     }
 
     QString password;
-    if (FirstWord(bytes) == kEncipheredFileMarker && loadMode != kLoadHeaderOnly) {
+    if (FirstWord(bytes) == kEncipheredFileMarker) {
+        if (loadMode == kLoadHeaderOnly) {
+            reason = QStringLiteral("%1 is enciphered: only a load that asks for the password can read it").arg(fn);
+            return failed(kLoadFailed);
+        }
         if (DecipherWithRetries(bytes, fn, password) != kLoadDone) {
             reason = QStringLiteral("opening %1 was cancelled").arg(fn);
             return failed(kLoadCancelled);
@@ -645,10 +649,6 @@ int32_t TDaten::LoadFromFile(const QString& fn, int32_t loadMode, QString* why) 
             reason = QStringLiteral("%1 holds no measurement").arg(fn);
             return failed(kLoadFailed);
         }
-    }
-    if (FirstWord(bytes) == kEncipheredFileMarker) {
-        reason = QStringLiteral("%1 is enciphered: only a load that asks for the password can read it").arg(fn);
-        return failed(kLoadFailed);
     }
     const auto version = static_cast<int32_t>(FirstWord(bytes));
 

@@ -80,6 +80,15 @@ QString JoinLines(const std::vector<QString>& lines) {
     return text;
 }
 
+QString RecordName(const char* what, size_t index) {
+    return QStringLiteral("%1 %2").arg(QLatin1String(what)).arg(index + 1);
+}
+
+uint32_t LeqKWarnOf(int32_t warnLeq) {
+    constexpr uint32_t kValidatedWarnLeq = 95;
+    return warnLeq >= 0 ? static_cast<uint32_t>(warnLeq) : kValidatedWarnLeq;
+}
+
 QString AsStoredText(const QString& text) {
     QByteArray bytes;
     QBuffer buffer(&bytes);

@@ -59,6 +59,15 @@ QString JoinLines(const std::vector<QString>& lines);
 // exactly what its saved file loads back as.
 QString AsStoredText(const QString& text);
 
+// "block 3" for the record of index 2, for the reason of a damage.
+QString RecordName(const char* what, size_t index);
+
+// The short-term warning level of a file that has none of its own: the Leq
+// warning level, or, when that is negative, what header validation gives
+// the Leq warning level (the field is unsigned, and a negative level once
+// made the whole measurement unreadable).
+uint32_t LeqKWarnOf(int32_t warnLeq);
+
 // One kind of record that a header counts.
 struct CountedRecords {
     const char* what;  // plural noun for the reason ("blocks")

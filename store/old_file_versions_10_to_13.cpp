@@ -20,17 +20,6 @@ constexpr int kBlock192Bytes = 192;
 constexpr int kRemarkRoom = 104;
 constexpr qint64 kLeastMessageBytes = 8 + 4;
 
-// What header validation gives a short-term warning level out of range.
-constexpr uint32_t kLeqKWarnOfNegativeWarnLeq = 95;
-
-uint32_t LeqKWarnOf(int32_t warnLeq) {
-    return warnLeq >= 0 ? static_cast<uint32_t>(warnLeq) : kLeqKWarnOfNegativeWarnLeq;
-}
-
-QString RecordName(const char* what, size_t index) {
-    return QStringLiteral("%1 %2").arg(QLatin1String(what)).arg(index + 1);
-}
-
 // The fixed part of version 12: the version-14 order without the three
 // reference levels. Offsets in the file, offsets in TSaveData13, widths.
 struct Version12Field {

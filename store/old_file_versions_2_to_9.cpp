@@ -203,9 +203,6 @@ double PeakLevelOfLinear(double linear, double kalVal, double korrC) {
     return linear > 0.0 ? 20.0 * std::log10(linear) + kalVal + korrC : 0.0;
 }
 
-// What header validation gives a short-term warning level out of range.
-constexpr uint32_t kLeqKWarnOfNegativeWarnLeq = 95;
-
 void SetDerivedNumbers(TSaveData13& d, int32_t version) {
     d.Version = kCurrentHeaderVersion;
     d.kalRefSpl = d.offVRefSpl = d.offNRefSpl = kNoRefLevel;
@@ -233,10 +230,7 @@ void SetDerivedNumbers(TSaveData13& d, int32_t version) {
     }
     if (version >= 5) {
         d.LimitLeqK = d.LIMITLEQ;
-        // The field is unsigned: a negative warning level once made the whole
-        // measurement unreadable.
-        const int32_t warnLeq = d.WARNLEQ;
-        d.leqKWarn = warnLeq >= 0 ? static_cast<uint32_t>(warnLeq) : kLeqKWarnOfNegativeWarnLeq;
+        d.leqKWarn = LeqKWarnOf(d.WARNLEQ);
         d.PRECISION = -1;
         d.KalGain = -200;
     }
@@ -311,10 +305,6 @@ TSaveIT6 ShortValue(const OldRecord& r, int32_t index) {
     w.LeqK = r.F64(20);
     w.leq = r.F64(28);
     return w;
-}
-
-QString RecordName(const char* what, size_t index) {
-    return QStringLiteral("%1 %2").arg(QLatin1String(what)).arg(index + 1);
 }
 
 }  // namespace
