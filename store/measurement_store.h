@@ -377,7 +377,9 @@ public:
     // file, deciphered, in stream, read from its start) into this store:
     // 0 read, 1 not. loadMode 1 reads everything, any other the header only.
     // A version without a reader and a damaged or truncated file give 1 and
-    // the store's defaults; why tells which version and what is damaged.
+    // the store's defaults; version 3, which is read whole only, gives 1 for
+    // a header-only read with the lists emptied. why tells which version and
+    // what is damaged.
     // The loader calls it on a scratch store only.
     int32_t ReadOldFormat(QIODevice& stream, int32_t loadMode, int32_t version);
     int32_t ReadOldFormat(QIODevice& stream, int32_t loadMode, int32_t version, QString& why);

@@ -89,6 +89,23 @@ uint32_t LeqKWarnOf(int32_t warnLeq) {
     return warnLeq >= 0 ? static_cast<uint32_t>(warnLeq) : kValidatedWarnLeq;
 }
 
+TBlockDaten8 BlockWithoutShortTermLeq(const OldRecord& r, int at, int remarkRoom) {
+    TBlockDaten8 b;
+    b.dBCMax = r.F64(at);
+    b.currentCount = r.I32(at + 8);
+    b.PeakHighTime = r.F64(at + 12);
+    b.leq = r.F64(at + 20);
+    b.start = r.F64(at + 28);
+    b.ende = r.F64(at + 36);
+    b.next = r.F64(at + 44);
+    b.LeqHighTime = r.F64(at + 52);
+    b.clipCount = r.I32(at + 60);
+    b.leqK = -1.0;
+    b.LeqKHighTime = 0.0;
+    b.remarkStr = AsStoredText(r.Short(at + 64, remarkRoom));
+    return b;
+}
+
 QString AsStoredText(const QString& text) {
     QByteArray bytes;
     QBuffer buffer(&bytes);

@@ -68,6 +68,14 @@ QString RecordName(const char* what, size_t index);
 // made the whole measurement unreadable).
 uint32_t LeqKWarnOf(int32_t warnLeq);
 
+// A block record of versions 2 to 11 from at on, where the numbers follow
+// each other in the same order in all of them (behind id and valDif in the
+// 176-byte record): dBCMax, currentCount, PeakHighTime, leq, start, ende,
+// next, LeqHighTime, clipCount and the remark in a room of remarkRoom bytes.
+// These records hold no short-term Leq: leqK is -1.0, LeqKHighTime 0; id
+// and valDif are left to the caller.
+TBlockDaten8 BlockWithoutShortTermLeq(const OldRecord& r, int at, int remarkRoom);
+
 // One kind of record that a header counts.
 struct CountedRecords {
     const char* what;  // plural noun for the reason ("blocks")

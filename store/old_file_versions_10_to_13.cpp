@@ -67,21 +67,9 @@ void ReadTexts(QIODevice& stream, TsaveItHeader13& header) {
 }
 
 TBlockDaten8 Block176(const OldRecord& r) {
-    TBlockDaten8 b;
+    TBlockDaten8 b = BlockWithoutShortTermLeq(r, 8, kRemarkRoom);
     b.id = r.I32(0);
     b.valDif = r.I32(4);
-    b.dBCMax = r.F64(8);
-    b.currentCount = r.I32(16);
-    b.PeakHighTime = r.F64(20);
-    b.leq = r.F64(28);
-    b.start = r.F64(36);
-    b.ende = r.F64(44);
-    b.next = r.F64(52);
-    b.LeqHighTime = r.F64(60);
-    b.clipCount = r.I32(68);
-    b.leqK = -1.0;
-    b.LeqKHighTime = 0.0;
-    b.remarkStr = AsStoredText(r.Short(72, kRemarkRoom));
     return b;
 }
 

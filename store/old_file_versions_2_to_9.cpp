@@ -277,21 +277,9 @@ int ValueBytes(int32_t version) { return version <= 5 ? 36 : 44; }
 constexpr int kMessageBytes = 112;
 
 TBlockDaten8 ShortBlock(const OldRecord& r, int32_t index, int remarkRoom) {
-    TBlockDaten8 b;
+    TBlockDaten8 b = BlockWithoutShortTermLeq(r, 0, remarkRoom);
     b.id = index + 1;
     b.valDif = 0;
-    b.dBCMax = r.F64(0);
-    b.currentCount = r.I32(8);
-    b.PeakHighTime = r.F64(12);
-    b.leq = r.F64(20);
-    b.start = r.F64(28);
-    b.ende = r.F64(36);
-    b.next = r.F64(44);
-    b.LeqHighTime = r.F64(52);
-    b.clipCount = r.I32(60);
-    b.leqK = -1.0;
-    b.LeqKHighTime = 0.0;
-    b.remarkStr = AsStoredText(r.Short(64, remarkRoom));
     return b;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/user_dialogs.h"
+#include "tests/store/measurement_file_fixture.h"
 #include "store/measurement_store.h"
 #include "store/password_encryption.h"
 #include "ui_kit/shared_state.h"
@@ -157,49 +158,13 @@ QByteArray SmallFile(int32_t numBlock = 2, int32_t numWerte = 3, int32_t numSms 
     return f.bytes;
 }
 
-class MeasurementFileTest : public ::testing::Test {
+class MeasurementFileTest : public MeasurementFileFixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        language = kLangEnglish;
-        platform::SetUserDialogs(&dialogs);
-        SetPasswordRetryWaitForTests([this](int32_t s) { waits.push_back(s); });
-    }
-    void TearDown() override {
-        platform::SetUserDialogs(nullptr);
-        SetPasswordRetryWaitForTests(nullptr);
-        SetOldFormatReaderForTests(nullptr);
-    }
-
-    QString Path(const QString& name) const { return dir_.filePath(name); }
-
-    static QByteArray ReadAll(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    static void WriteAll(const QString& path, const QByteArray& bytes) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(f.write(bytes), bytes.size());
-    }
-    // Everything a store holds, as its plain file image.
-    QByteArray Snapshot(TDaten& store) {
-        const QString path = Path(QStringLiteral("snapshot-%1.vtm").arg(snapshots_++));
-        EXPECT_TRUE(store.SaveToFile(path, QString()));
-        return ReadAll(path);
-    }
     // A store holding the small file.
     void LoadSmall(TDaten& store) {
         WriteAll(Path("small.vtm"), SmallFile());
         ASSERT_EQ(store.LoadFromFile(Path("small.vtm"), kLoadEverything), kLoadDone);
     }
-
-    platform::ScriptedDialogs dialogs;
-    std::vector<int32_t> waits;
-
-private:
-    QTemporaryDir dir_;
-    int snapshots_ = 0;
 };
 
 TEST_F(MeasurementFileTest, HandBuiltFileLoadsAndSavesToTheSameBytes) {
@@ -458,9 +423,7 @@ TEST_F(MeasurementFileTest, TruncatedAndDamagedFilesAreRefusedAndChangeNothing) 
             EXPECT_TRUE(store.Loaded());
         }
         EXPECT_EQ(ReadAll(Path("damaged.vtm")), damaged);
-        for (int i = dialogs.pendingCount(); i > 0; --i) {
-            dialogs.ShowMessage(platform::MessageRequest{});  // drop answers no question took
-        }
+        DropUnusedAnswers();
     }
 }
 

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace old_files {
 
@@ -343,128 +344,50 @@ constexpr double kFileRefLevel = 94.0;
 constexpr double kFileLimitLeqK = 101.0;
 constexpr uint32_t kFileLeqKWarn = 93;
 
-// The fixed part in the version-14 order (versions 10, 11 and 13); the
-// reference levels at 56, 72 and 88 hold kFileRefLevel.
-inline QByteArray CurrentOrderFixedPart(int version, const Content& c) {
-    Writer w(368);
-    w.I32At(0, version);
-    w.F64At(12, kT0);
-    w.I32At(20, 0x112);
-    w.I32At(24, 99);
-    w.I32At(28, 135);
-    w.F64At(32, kT0 + 0.2);
-    w.F64At(40, kT0 - 0.01);
-    w.F64At(48, c.kalVal);
-    w.F64At(56, kFileRefLevel);
-    w.F64At(64, 93.8);
-    w.F64At(72, kFileRefLevel);
-    w.F64At(80, 93.9);
-    w.F64At(88, kFileRefLevel);
-    w.I32At(96, 1);
-    w.F64At(100, kT0 - 0.005);
-    w.F64At(108, kT0 - 0.004);
-    w.F64At(116, kT0 - 0.003);
-    w.F64At(124, kT0 - 0.009);
-    w.F64At(132, kT0 + 0.21);
-    w.F64At(140, kT0 - 0.006);
-    w.F64At(148, 2.5);
-    w.F64At(156, c.korrC);
-    w.F64At(164, 0.5);
-    w.I32At(172, 1);
-    w.F64At(176, 99.5);
-    w.I32At(184, 130);
-    w.I32At(188, c.warnLeq);
-    w.I32At(192, 60);
-    w.I32At(196, c.modusId);
-    w.I32At(200, 1);
-    w.F64At(204, 97.25);
-    w.F64At(212, kT0 + 0.1);
-    w.F64At(220, kPeakMaxLevel);
-    w.F64At(228, kT0 + 0.11);
-    w.F64At(236, 99.75);
-    w.F64At(244, kT0 + 0.12);
-    w.I32At(252, 90);
-    w.I32At(256, 120);
-    w.I32At(260, 1800);
-    w.I32At(264, 10);
-    w.I32At(268, 1680);
-    w.I32At(272, c.numBlock);
-    w.I32At(276, c.numWerte);
-    w.I32At(280, 5);
-    w.I64At(284, kFileVtVersion);
-    w.F64At(292, kT0 - 1.0);
-    w.F64At(300, 94.1);
-    w.F64At(308, 92.5);
-    w.I32At(316, 1);
-    w.I32At(320, 120);
-    w.F64At(324, 96.5);
-    w.F64At(332, kFileLimitLeqK);
-    w.I32At(340, 33);
-    w.I32At(344, c.numSms);
-    w.I32At(348, 3);
-    w.I32At(352, 2);
-    w.I32At(356, -50);
-    w.I32At(360, 1);
-    w.I32At(364, static_cast<int32_t>(kFileLeqKWarn));
-    return version == 13 ? w.data : w.data.left(344);
+// One number of the fixed part at its version-14 offset.
+struct FixedField {
+    int at;
+    char kind;  // 'i' int32, 'l' int64, 'd' float64
+    int64_t whole;
+    double real;
+};
+
+// The fixed part's numbers in the version-14 order; the reference levels
+// at 56, 72 and 88 hold kFileRefLevel.
+inline std::vector<FixedField> FixedFields(int version, const Content& c) {
+    auto i = [](int at, int64_t v) { return FixedField{at, 'i', v, 0.0}; };
+    auto l = [](int at, int64_t v) { return FixedField{at, 'l', v, 0.0}; };
+    auto d = [](int at, double v) { return FixedField{at, 'd', 0, v}; };
+    return {i(0, version), d(12, kT0), i(20, 0x112), i(24, 99), i(28, 135), d(32, kT0 + 0.2), d(40, kT0 - 0.01),
+            d(48, c.kalVal), d(56, kFileRefLevel), d(64, 93.8), d(72, kFileRefLevel), d(80, 93.9),
+            d(88, kFileRefLevel), i(96, 1), d(100, kT0 - 0.005), d(108, kT0 - 0.004), d(116, kT0 - 0.003),
+            d(124, kT0 - 0.009), d(132, kT0 + 0.21), d(140, kT0 - 0.006), d(148, 2.5), d(156, c.korrC), d(164, 0.5),
+            i(172, 1), d(176, 99.5), i(184, 130), i(188, c.warnLeq), i(192, 60), i(196, c.modusId), i(200, 1),
+            d(204, 97.25), d(212, kT0 + 0.1), d(220, kPeakMaxLevel), d(228, kT0 + 0.11), d(236, 99.75),
+            d(244, kT0 + 0.12), i(252, 90), i(256, 120), i(260, 1800), i(264, 10), i(268, 1680), i(272, c.numBlock),
+            i(276, c.numWerte), i(280, 5), l(284, kFileVtVersion), d(292, kT0 - 1.0), d(300, 94.1), d(308, 92.5),
+            i(316, 1), i(320, 120), d(324, 96.5), d(332, kFileLimitLeqK), i(340, 33), i(344, c.numSms), i(348, 3),
+            i(352, 2), i(356, -50), i(360, 1), i(364, kFileLeqKWarn)};
 }
 
-// Version 12: the same values without the three reference levels.
-inline QByteArray Version12FixedPart(const Content& c) {
-    Writer w(344);
-    w.I32At(0, 12);
-    w.F64At(12, kT0);
-    w.I32At(20, 0x112);  // not read
-    w.I32At(24, 99);
-    w.I32At(28, 135);
-    w.F64At(32, kT0 + 0.2);
-    w.F64At(40, kT0 - 0.01);
-    w.F64At(48, c.kalVal);
-    w.F64At(56, 93.8);
-    w.F64At(64, 93.9);
-    w.I32At(72, 1);  // not read
-    w.F64At(76, kT0 - 0.005);
-    w.F64At(84, kT0 - 0.004);
-    w.F64At(92, kT0 - 0.003);
-    w.F64At(100, kT0 - 0.009);
-    w.F64At(108, kT0 + 0.21);
-    w.F64At(116, kT0 - 0.006);
-    w.F64At(124, 2.5);
-    w.F64At(132, c.korrC);
-    w.F64At(140, 0.5);
-    w.I32At(148, 1);
-    w.F64At(152, 99.5);
-    w.I32At(160, 130);
-    w.I32At(164, c.warnLeq);
-    w.I32At(168, 60);
-    w.I32At(172, c.modusId);
-    w.I32At(176, 1);
-    w.F64At(180, 97.25);
-    w.F64At(188, kT0 + 0.1);  // not read
-    w.F64At(196, kPeakMaxLevel);
-    w.F64At(212, 99.75);
-    w.I32At(228, 90);
-    w.I32At(232, 120);
-    w.I32At(236, 1800);
-    w.I32At(240, 10);
-    w.I32At(244, 1680);
-    w.I32At(248, c.numBlock);
-    w.I32At(252, c.numWerte);
-    w.I32At(256, 5);
-    w.I64At(260, kFileVtVersion);
-    w.F64At(268, kT0 - 1.0);
-    w.F64At(276, 94.1);
-    w.F64At(284, 92.5);  // not read
-    w.I32At(292, 1);
-    w.I32At(296, 120);
-    w.F64At(300, 96.5);
-    w.F64At(308, kFileLimitLeqK);
-    w.I32At(316, 33);
-    w.I32At(320, c.numSms);
-    w.I32At(324, 3);
-    w.I32At(328, 2);
-    w.I32At(332, -50);
-    w.I32At(336, 1);  // not read
+inline bool IsReferenceLevel(int at) { return at == 56 || at == 72 || at == 88; }
+
+// Version 12 is the version-14 order without the three reference levels.
+inline int Version12Offset(int at) { return at - 8 * ((at > 56) + (at > 72) + (at > 88)); }
+
+// The fixed part of version (10, 11, 12 or 13); 10 to 12 end after 344 bytes.
+inline QByteArray FixedPart(int version, const Content& c) {
+    Writer w(version == 13 ? 368 : 344);
+    for (const FixedField& f : FixedFields(version, c)) {
+        if (version == 12 && IsReferenceLevel(f.at)) continue;
+        const int at = version == 12 ? Version12Offset(f.at) : f.at;
+        if (at >= w.data.size()) continue;
+        switch (f.kind) {
+        case 'i': w.I32At(at, static_cast<int32_t>(f.whole)); break;
+        case 'l': w.I64At(at, f.whole); break;
+        default: w.F64At(at, f.real); break;
+        }
+    }
     return w.data;
 }
 
@@ -519,7 +442,7 @@ inline QByteArray OldFile(int version, const Content& c = {}) {
         }
         return w.data;
     }
-    w.Append(version == 12 ? Version12FixedPart(c) : CurrentOrderFixedPart(version, c));
+    w.Append(FixedPart(version, c));
     for (const QString& text : StreamTexts()) {
         w.StreamText(text);
     }

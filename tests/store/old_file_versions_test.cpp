@@ -16,6 +16,7 @@
 #include "store/header_words.h"
 #include "store/measurement_file.h"
 #include "store/measurement_store.h"
+#include "tests/store/measurement_file_fixture.h"
 #include "tests/store/old_file_fixtures.h"
 #include "ui_kit/shared_state.h"
 #include "ui_kit/text_table.h"
@@ -206,35 +207,8 @@ void ExpectStandardFixture(const TDaten& s, int version) {
     }
 }
 
-class OldFileVersionsTest : public ::testing::Test {
+class OldFileVersionsTest : public MeasurementFileFixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        language = kLangEnglish;
-        platform::SetUserDialogs(&dialogs);
-        SetPasswordRetryWaitForTests([this](int32_t s) { waits.push_back(s); });
-    }
-    void TearDown() override {
-        platform::SetUserDialogs(nullptr);
-        SetPasswordRetryWaitForTests(nullptr);
-    }
-
-    QString Path(const QString& name) const { return dir_.filePath(name); }
-    static QByteArray ReadAll(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    static void WriteAll(const QString& path, const QByteArray& bytes) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(f.write(bytes), bytes.size());
-    }
-    // Everything a store holds, as its plain file image.
-    QByteArray Snapshot(TDaten& store) {
-        const QString path = Path(QStringLiteral("snapshot-%1.vtm").arg(snapshots_++));
-        EXPECT_TRUE(store.SaveToFile(path, QString()));
-        return ReadAll(path);
-    }
     QString FileOf(int version, const Content& c = {}) {
         const QString path = Path(QStringLiteral("v%1.vtm").arg(version));
         WriteAll(path, OldFile(version, c));
@@ -250,18 +224,6 @@ protected:
         store.AddWert(value);
         store.AddSms(QStringLiteral("before"));
     }
-    void DropUnusedAnswers() {
-        for (int i = dialogs.pendingCount(); i > 0; --i) {
-            dialogs.ShowMessage(platform::MessageRequest{});
-        }
-    }
-
-    platform::ScriptedDialogs dialogs;
-    std::vector<int32_t> waits;
-
-private:
-    QTemporaryDir dir_;
-    int snapshots_ = 0;
 };
 
 TEST_F(OldFileVersionsTest, EveryVersionLoadsWholeAndAsksToConvert) {
