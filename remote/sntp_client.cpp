@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 
 #include "platform/net_guard.h"
@@ -16,14 +17,16 @@
 namespace {
 
 // The NTP epoch, 1900-01-01, lies two days after the date-times' day zero.
-constexpr int64_t kNtpEpochMs = 2 * platform::kMsPerDay;
+constexpr double kNtpEpochDays = 2.0;
+constexpr double kMsPerDay = static_cast<double>(platform::kMsPerDay);
+constexpr double kEraMs = 4294967296.0 * 1000.0;
+constexpr double kFractionUnits = 4294967296.0;
 constexpr uint8_t kVersion4Client = (4 << 3) | 3;
 constexpr uint8_t kModeServer = 4;
 constexpr uint8_t kLeapUnsynchronised = 3;
 constexpr int kOriginateOffset = 24;
 constexpr int kReceiveOffset = 32;
 constexpr int kTransmitOffset = 40;
-constexpr int64_t kEraMs = (int64_t{1} << 32) * 1000;
 
 uint64_t StampAt(const QByteArray& packet, int offset) {
     return qFromBigEndian<uint64_t>(packet.constData() + offset);
@@ -64,23 +67,22 @@ public:
 
 }  // namespace
 
-int64_t MsSince1900(platform::TDateTime utc) { return platform::DateTimeToMs(utc) - kNtpEpochMs; }
+double MsSince1900(platform::TDateTime utc) { return (utc - kNtpEpochDays) * kMsPerDay; }
 
-platform::TDateTime UtcFromMsSince1900(int64_t ms) { return platform::MsToDateTime(ms + kNtpEpochMs); }
+platform::TDateTime UtcFromMsSince1900(double ms) { return ms / kMsPerDay + kNtpEpochDays; }
 
-uint64_t NtpStampFromMs(int64_t msSince1900) {
-    const int64_t wrapped = ((msSince1900 % kEraMs) + kEraMs) % kEraMs;
-    const uint64_t seconds = static_cast<uint64_t>(wrapped / 1000);
-    const uint64_t fraction = (static_cast<uint64_t>(wrapped % 1000) << 32) / 1000;
-    return seconds << 32 | fraction;
+uint64_t NtpStampFromMs(double msSince1900) {
+    double wrapped = std::fmod(msSince1900, kEraMs);
+    if (wrapped < 0) wrapped += kEraMs;
+    const double seconds = std::floor(wrapped / 1000.0);
+    const double fraction = std::floor((wrapped / 1000.0 - seconds) * kFractionUnits);
+    return static_cast<uint64_t>(seconds) << 32 | static_cast<uint64_t>(std::min(fraction, kFractionUnits - 1));
 }
 
-int64_t MsFromNtpStamp(uint64_t stamp, int64_t referenceMsSince1900) {
-    const int64_t withinEra = static_cast<int64_t>(stamp >> 32) * 1000 +
-                              static_cast<int64_t>(((stamp & 0xFFFFFFFFu) * 1000 + (uint64_t{1} << 31)) >> 32);
-    const int64_t era = static_cast<int64_t>(std::llround(static_cast<double>(referenceMsSince1900 - withinEra) /
-                                                          static_cast<double>(kEraMs)));
-    return withinEra + era * kEraMs;
+double MsFromNtpStamp(uint64_t stamp, double referenceMsSince1900) {
+    const double withinEra = static_cast<double>(stamp >> 32) * 1000.0 +
+                             static_cast<double>(stamp & 0xFFFFFFFFu) * 1000.0 / kFractionUnits;
+    return withinEra + std::nearbyint((referenceMsSince1900 - withinEra) / kEraMs) * kEraMs;
 }
 
 std::optional<TSntpAddress> ResolveTimeServer(const QString& host, uint16_t port) {
@@ -108,7 +110,7 @@ TSntpExchange SntpExchange(const TSntpAddress& server, int timeoutMs,
     if (socket.fd < 0) return exchange;
     QByteArray request(kSntpPacketSize, '\0');
     request[0] = static_cast<char>(kVersion4Client);
-    const int64_t t1Ms = MsSince1900(localUtcNow());
+    const double t1Ms = MsSince1900(localUtcNow());
     const uint64_t t1 = NtpStampFromMs(t1Ms);
     qToBigEndian<uint64_t>(t1, request.data() + kTransmitOffset);
     const auto* to = reinterpret_cast<const sockaddr*>(&server.address);
@@ -129,11 +131,12 @@ TSntpExchange SntpExchange(const TSntpAddress& server, int timeoutMs,
         if (n < 0 || !SameEndpoint(from, server.address)) continue;
         const QByteArray answer = reply.left(n);
         if (!IsAnswer(answer, t1)) continue;
-        const int64_t t4Ms = MsSince1900(localUtcNow());
-        const int64_t t2Ms = MsFromNtpStamp(StampAt(answer, kReceiveOffset), t1Ms);
-        const int64_t t3Ms = MsFromNtpStamp(StampAt(answer, kTransmitOffset), t4Ms);
-        exchange.offsetMs = std::llround(static_cast<double>((t2Ms - t1Ms) + (t3Ms - t4Ms)) / 2.0);
-        exchange.serverUtc = UtcFromMsSince1900(t4Ms + exchange.offsetMs);
+        const double t4Ms = MsSince1900(localUtcNow());
+        const double t2Ms = MsFromNtpStamp(StampAt(answer, kReceiveOffset), t1Ms);
+        const double t3Ms = MsFromNtpStamp(StampAt(answer, kTransmitOffset), t4Ms);
+        const double offsetMs = ((t2Ms - t1Ms) + (t3Ms - t4Ms)) / 2.0;
+        exchange.offsetMs = std::llround(offsetMs);
+        exchange.serverUtc = UtcFromMsSince1900(t4Ms + offsetMs);
         exchange.result = TSntpResult::Answer;
         return exchange;
     }

@@ -43,9 +43,11 @@ TSntpExchange SntpExchange(const TSntpAddress& server, int timeoutMs,
                            const std::function<platform::TDateTime()>& localUtcNow);
 
 // NTP time stamps (seconds since 1900 and a 32-bit fraction) and
-// milliseconds since 1900 on a straight line. A stamp's 32-bit seconds
-// repeat every 136 years: the era is the one nearest the reference.
-uint64_t NtpStampFromMs(int64_t msSince1900);
-int64_t MsFromNtpStamp(uint64_t stamp, int64_t referenceMsSince1900);
-int64_t MsSince1900(platform::TDateTime utc);
-platform::TDateTime UtcFromMsSince1900(int64_t ms);
+// milliseconds since 1900, kept with their fraction: the offset is rounded
+// once, at the end, so that a difference just above the ignored range is not
+// rounded into it. A stamp's 32-bit seconds repeat every 136 years: the era
+// is the one nearest the reference.
+uint64_t NtpStampFromMs(double msSince1900);
+double MsFromNtpStamp(uint64_t stamp, double referenceMsSince1900);
+double MsSince1900(platform::TDateTime utc);
+platform::TDateTime UtcFromMsSince1900(double ms);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QtEndian>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -201,18 +202,18 @@ TEST_F(TimeServerClient, EraWrap) {
 }
 
 TEST(NtpStamps, EpochIs1900) {
-    EXPECT_EQ(MsSince1900(platform::EncodeDateTime(1900, 1, 1, 0, 0, 0, 0)), 0);
+    EXPECT_EQ(MsSince1900(platform::EncodeDateTime(1900, 1, 1, 0, 0, 0, 0)), 0.0);
     // 2036-02-07 06:28:16 UTC is 2^32 seconds after the epoch.
-    EXPECT_EQ(MsSince1900(platform::EncodeDateTime(2036, 2, 7, 6, 28, 16, 0)), (int64_t{1} << 32) * 1000);
+    EXPECT_EQ(std::llround(MsSince1900(platform::EncodeDateTime(2036, 2, 7, 6, 28, 16, 0))), (int64_t{1} << 32) * 1000);
     EXPECT_EQ(UtcFromMsSince1900(0), platform::EncodeDateTime(1900, 1, 1, 0, 0, 0, 0));
 }
 
 TEST(NtpStamps, EraNearestReference) {
-    const int64_t era = (int64_t{1} << 32) * 1000;
-    for (int64_t ms : {int64_t{0}, int64_t{3'912'000'123}, era - 6000, era + 2000, 2 * era + 999}) {
-        EXPECT_EQ(MsFromNtpStamp(NtpStampFromMs(ms), ms), ms);
-        EXPECT_EQ(MsFromNtpStamp(NtpStampFromMs(ms + 8000), ms), ms + 8000);
-        EXPECT_EQ(MsFromNtpStamp(NtpStampFromMs(ms - 8000), ms), ms - 8000);
+    const double era = 4294967296.0 * 1000.0;
+    for (double ms : {0.0, 3'912'000'123.25, era - 6000.5, era + 2000.0, 2 * era + 999.0}) {
+        for (double shift : {0.0, 8000.0, -8000.0}) {
+            EXPECT_NEAR(MsFromNtpStamp(NtpStampFromMs(ms + shift), ms), ms + shift, 0.001) << ms << " " << shift;
+        }
     }
 }
 
