@@ -6,11 +6,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <netinet/in.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -19,6 +17,7 @@
 
 #include "remote/sntp_client.h"
 #include "remote/time_server_client.h"
+#include "support/sntp_responder.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/services/clock.h"
 
@@ -30,18 +29,6 @@ QString ChronydPath() {
     return cache + QStringLiteral("/veltaro/chrony/usr/sbin/chronyd");
 }
 
-uint16_t FreeUdpPort() {
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at);
-    socklen_t len = sizeof at;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&at), &len);
-    close(fd);
-    return ntohs(at.sin_port);
-}
-
 class Chronyd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -51,7 +38,7 @@ protected:
         if (!QFileInfo(program).isExecutable())
             GTEST_SKIP() << "no chronyd at " << program.toStdString() << " (tools/install-packages --with-peers)";
         ASSERT_TRUE(dir.isValid());
-        port = FreeUdpPort();
+        port = test_support::UdpSocket().port;  // free once the socket is closed
         const QString conf = dir.filePath(QStringLiteral("chrony.conf"));
         QFile file(conf);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
