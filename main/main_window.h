@@ -34,6 +34,7 @@
 //   display_picker.cpp      element names and descriptions, the area popup, the picker
 //   main_menus.cpp          the main menu, the Layout menu, the drawn menu bar
 //   window_icons.cpp        the icon collection and logos, the tray icon
+//   remote_outputs.cpp      the DMX data, the Art-Net output and the time-server client
 #include <QMainWindow>
 #include <QPoint>
 #include <QStringList>
