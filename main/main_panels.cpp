@@ -31,6 +31,7 @@ void TVTProMaster::BuildInfoPanels() {
         return m;
     };
     hooks.memoLines = [this] { return memoLines_; };
+    hooks.syncWebTime = [this] { SyncWebTime(); };
     // The message list, the data entry, the regulation choice, the protocol
     // window, the about window, the options and the web-time synchronisation
     // are opened by parts of the program that do not exist yet: until they

@@ -34,6 +34,7 @@
 //   display_picker.cpp      element names and descriptions, the area popup, the picker
 //   main_menus.cpp          the main menu, the Layout menu, the drawn menu bar
 //   window_icons.cpp        the icon collection and logos, the tray icon
+//   remote_outputs.cpp      the DMX data, the Art-Net output and the time-server client
 #include <QMainWindow>
 #include <QPoint>
 #include <QStringList>
@@ -59,6 +60,8 @@
 #include "platform/date_time.h"
 #include "platform/keep_awake.h"
 #include "platform/window_messages.h"
+#include "remote/art_net_drive.h"
+#include "remote/time_server_client.h"
 #include "store/measurement_records.h"
 #include "ui_kit/services/main_window_services.h"
 #include "ui_kit/services/report_services.h"
@@ -283,7 +286,7 @@ public:
     void ShowBlockPeakPopup();
     // --- Info panels, status line, top bar and the display element picker ---
     // Slot 0..2 of the status line; a changed text posts its repaint (323).
-    void SetStatusInfo(int32_t slot, const QString& text);
+    void SetStatusInfo(int32_t slot, const QString& text) override;
     TInfoPanels* InfoPanels() const { return infoPanels_.get(); }
     TPaintBox32* pbStatus() const { return pbStatus_; }
     TPaintBox32* pbTopBar() const { return pbTopBar_; }
@@ -329,6 +332,14 @@ public:
     // The event list's popup: its item when it opens, and the item itself.
     void PrepareEventListMenu();
     void ClearEvent1Click();
+    // --- Remote outputs: DMX over Art-Net and the time server (remote_outputs.cpp) ---
+    int32_t GetLimitState(int32_t quantity) override;
+    // Takes the clock offset from the time server while syncWebTime is set.
+    void SyncWebTime();
+    // The options page's server test: the server's date-time, 0 without an answer.
+    platform::TDateTime CheckTsHost(const QString& host);
+    TArtNetDrive* ArtNet() const { return artNet_.get(); }
+    TTimeServerClient* TimeServer() const { return timeServer_.get(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -547,4 +558,13 @@ private:
     QAction* boldLabelAction_ = nullptr;
     QMenu* eventListMenu_ = nullptr;
     QAction* clearEventAction_ = nullptr;
+    // Remote outputs (remote_outputs.cpp)
+    void CreateRemoteOutputs();
+    void RegisterRemoteNotifications();
+    void LoadRemoteSettings();
+    bool SaveRemoteSettings();
+    void StopRemoteOutputs();
+    void DestroyRemoteOutputs();
+    std::unique_ptr<TArtNetDrive> artNet_;
+    std::unique_ptr<TTimeServerClient> timeServer_;
 };

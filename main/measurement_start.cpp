@@ -131,6 +131,7 @@ void TVTProMaster::StartMessung() {
     canSetForeGround_ = true;
     paintCount_ = oldEWFull_ = oldEW10_ = startLineIndex_ = 0;
     ApplyRunSettings();
+    SyncWebTime();
     fields_.recId.store(0);
     TDaten* store = defaultDaten.load();
     if (store == nullptr) return;

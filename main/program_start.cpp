@@ -69,6 +69,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
     // The lower parts reach the window through this interface from now on;
     // it stays registered until every thread that may call it has ended.
     RegisterMainWindowServices(this);
+    CreateRemoteOutputs();
     observeNotifications_ = options.observeNotifications;
     defaultDaten.store(nullptr);
     messDaten.store(nullptr);

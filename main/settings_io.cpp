@@ -41,6 +41,7 @@ void TVTProMaster::LoadSettings() {
     SetGroupDefaults(settingsTable_, SettingGroup::Settings);
     ReadSettingsGroup(settingsTable_, SettingGroup::Settings);
     ApplyRunSettings();
+    LoadRemoteSettings();
 }
 
 bool TVTProMaster::LoadDeviceSettings() {
@@ -55,7 +56,8 @@ bool TVTProMaster::LoadDeviceSettings() {
 }
 
 bool TVTProMaster::SaveSettings() {
-    return WriteSettingsGroup(settingsTable_, SettingWriter::Settings);
+    const bool written = WriteSettingsGroup(settingsTable_, SettingWriter::Settings);
+    return SaveRemoteSettings() && written;
 }
 
 bool TVTProMaster::SaveSettingsOnExit() {

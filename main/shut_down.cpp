@@ -112,6 +112,7 @@ bool TVTProMaster::CheckPowerStatus() {
 }
 
 void TVTProMaster::TimeChanged() {
+    SyncWebTime();
     if (!GetMessungLaeuft()) return;
     const platform::TDateTime now = platform::SystemLocalNow();
     const double wholeSeconds = std::trunc(std::fabs(now - zeitSpeicher_) * kSecondsPerDay);
@@ -130,6 +131,7 @@ void TVTProMaster::FormDestroy() {
     mainReady.store(false);
     if (workers_) workers_->StopClockThread();
     leaving_ = true;
+    StopRemoteOutputs();
     if (graphView_) graphView_->StopTimer();
     CloseZoomWindow();
     if (formCreated_) StopAudioIn();
@@ -153,5 +155,6 @@ void TVTProMaster::FormDestroy() {
     if (formCreated_) WriteIamRunning(false);
     platform::UnregisterWindow(handle_);
     mainWnd.store(0);
+    DestroyRemoteOutputs();
     RegisterMainWindowServices(nullptr);
 }

@@ -64,6 +64,7 @@ enum NotifyCode : uintptr_t {
     kNotifyEndDialogDone = 295,
     kNotifyDisplayElementChosen = 322,
     kNotifyStatusLine = 323,
+    kNotifyArtNetSwitch = 512,
     kNotifyArtNetSetup = 513,
 };
 

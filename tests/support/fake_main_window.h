@@ -4,6 +4,9 @@
 // or change what they need.
 #include <QRectF>
 
+#include <QString>
+
+#include <array>
 #include <cstdint>
 
 #include "ui_kit/services/main_window_services.h"
@@ -26,6 +29,10 @@ public:
     CalcSettings settings;
     MainWindowFields fields;
     int64_t versionId = 0;
+    // What the remote outputs read and set: limit states of Leq, short-term
+    // Leq and peak, and the status-line slots.
+    std::array<int32_t, 3> limitStates{-1, -1, -1};
+    std::array<QString, 3> statusSlots;
 
     MainWindowFields& Fields() override { return fields; }
     double GetKorr(int32_t q) override { return q >= 0 && q <= 2 ? settings.korr[q] : -1.0; }
@@ -55,6 +62,10 @@ public:
     void ApplyLanguage(int32_t, bool) override {}
     void StopRecording() override {}
     void DisableIoWatch() override {}
+    void SetStatusInfo(int32_t slot, const QString& text) override {
+        if (slot >= 0 && slot < 3) statusSlots[static_cast<size_t>(slot)] = text;
+    }
+    int32_t GetLimitState(int32_t q) override { return q >= 0 && q < 3 ? limitStates[static_cast<size_t>(q)] : -1; }
 };
 
 }  // namespace test_support

@@ -54,6 +54,10 @@ public:
     void ApplyLanguage(int32_t lang, bool) override { calls << QStringLiteral("ApplyLanguage %1").arg(lang); }
     void StopRecording() override { fields.hRec = nullptr; }
     void DisableIoWatch() override { calls << QStringLiteral("DisableIoWatch"); }
+    void SetStatusInfo(int32_t slot, const QString& text) override {
+        calls << QStringLiteral("SetStatusInfo %1 %2").arg(slot).arg(text);
+    }
+    int32_t GetLimitState(int32_t) override { return -1; }
 };
 
 class FakeCsvSettings : public TcsvExportSettings {

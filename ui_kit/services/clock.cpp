@@ -14,6 +14,8 @@ std::atomic<bool> testSourceInstalled{false};
 std::mutex testSourceLock;
 std::shared_ptr<const std::function<platform::TDateTime()>> testSource;
 
+}  // namespace
+
 platform::TDateTime UncorrectedUtcNow() {
     if (testSourceInstalled.load(std::memory_order_acquire)) {
         std::shared_ptr<const std::function<platform::TDateTime()>> source;
@@ -27,6 +29,8 @@ platform::TDateTime UncorrectedUtcNow() {
     }
     return platform::SystemUtcNow();
 }
+
+namespace {
 
 // Adds the offset on the millisecond line, so that whole hours stay exact.
 platform::TDateTime WithOffset(platform::TDateTime t) {

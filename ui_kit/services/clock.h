@@ -18,6 +18,9 @@
 void SetClockOffset(int64_t ms);
 int64_t ClockOffset();
 
+// The clock source's UTC reading without the offset: what a time-server
+// exchange compares with the server's time.
+platform::TDateTime UncorrectedUtcNow();
 // Current local date-time plus the offset.
 platform::TDateTime CorrectedNow();
 // Current UTC date-time plus the offset.

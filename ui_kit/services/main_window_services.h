@@ -174,7 +174,19 @@ public:
     virtual void StopRecording() = 0;
     // Disables the input watchdog timer.
     virtual void DisableIoWatch() = 0;
+
+    // --- Remote outputs (GUI thread) ---
+
+    // Sets status-line slot 0..2; other slots are ignored.
+    virtual void SetStatusInfo(int32_t slot, const QString& text) = 0;
+    // The limit state of kLimitQuantityLeq, ...LeqK or ...Peak: -1 none yet,
+    // 0 normal, 1 warning, 2 over the limit; -1 for any other quantity.
+    virtual int32_t GetLimitState(int32_t quantity) = 0;
 };
+
+inline constexpr int32_t kLimitQuantityLeq = 0;
+inline constexpr int32_t kLimitQuantityLeqK = 1;
+inline constexpr int32_t kLimitQuantityPeak = 2;
 
 // The registered main window, or nullptr while none exists.
 MainWindowServices* mainWindowServices();
