@@ -66,7 +66,7 @@ public:
     SshdServer() = default;
     ~SshdServer() {
         Stop();
-        if (!user_.isEmpty()) RunTool(QStringLiteral("userdel"), {user_});
+        if (!user_.isEmpty()) RunTool(QStringLiteral("userdel"), {QStringLiteral("-f"), user_});  // also while a session of it ends
     }
     SshdServer(const SshdServer&) = delete;
     SshdServer& operator=(const SshdServer&) = delete;
