@@ -82,6 +82,7 @@ class TSelectDisplay;
 class TBitmap32;
 class QRectF;
 class TTrayIcon;
+class TSftpUploadService;
 
 // What the program was started with.
 struct StartOptions {
@@ -547,4 +548,7 @@ private:
     QAction* boldLabelAction_ = nullptr;
     QMenu* eventListMenu_ = nullptr;
     QAction* clearEventAction_ = nullptr;
+
+    // The SFTP upload and its settings (sftp_upload_service.cpp)
+    std::unique_ptr<TSftpUploadService> sftpUpload_;
 };

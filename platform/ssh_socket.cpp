@@ -143,11 +143,4 @@ TcpConnectResult ConnectTcp(const TcpConnectRequest& request, const CancelSignal
     return result;
 }
 
-QString SystemErrorText(int error) {
-    char buffer[256] = {};
-    // The GNU variant may return a static text instead of filling the buffer.
-    const char* text = strerror_r(error, buffer, sizeof buffer);
-    return QString::fromLocal8Bit(text);
-}
-
 }  // namespace platform

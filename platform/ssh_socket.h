@@ -9,6 +9,9 @@
 
 #include <cstdint>
 
+// Failures carry the system's text of the errno value, SystemErrorText.
+#include "platform/wave_audio.h"
+
 namespace platform {
 
 // A cancel request that any thread may raise and that every wait of this
@@ -68,8 +71,5 @@ struct TcpConnectResult {
 // its own family; sockets of addresses that failed are closed. The network
 // guard (net_guard.h) decides which destinations may be tried.
 TcpConnectResult ConnectTcp(const TcpConnectRequest& request, const CancelSignal& cancel);
-
-// The system's text for an errno value.
-QString SystemErrorText(int error);
 
 }  // namespace platform
