@@ -36,11 +36,12 @@ TSftpUploadService::TSftpUploadService(QWidget* owner, RunTransfer run)
     platform::Registry reg;
     manager_->LoadFromReg(reg.OpenKeyReadOnly(kSettingsKey) ? &reg : nullptr);
     sftpManager.store(manager_.get());
-    RegisterSftpServices(this);
+    // A stand-in registered before the program started (a test's) stays.
+    if (sftpServices() == nullptr) RegisterSftpServices(this);
 }
 
 TSftpUploadService::~TSftpUploadService() {
-    RegisterSftpServices(nullptr);
+    if (sftpServices() == this) RegisterSftpServices(nullptr);
     sftpManager.store(nullptr);
 }
 

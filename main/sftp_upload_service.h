@@ -2,7 +2,8 @@
 // The SFTP upload as the program provides it: the SFTP settings object, made
 // and loaded from the settings key at start and published in `sftpManager`,
 // and the upload seam (SftpServices) that the measurement stop and the
-// viewer call. Registered while this object lives. GUI thread only.
+// viewer call, registered while this object lives unless another
+// implementation was registered first. GUI thread only.
 #include <QString>
 
 #include <functional>
