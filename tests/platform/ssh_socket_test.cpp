@@ -11,33 +11,13 @@
 #include <cerrno>
 #include <thread>
 
+#include "support/loopback_listener.h"
+
 using namespace platform;
 
 namespace {
 
-// A listening loopback socket on a free port; connections wait in its
-// backlog, answered by nobody.
-class Listener {
-public:
-    Listener() {
-        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(fd_, 4);
-        socklen_t length = sizeof address;
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    ~Listener() { close(fd_); }
-    uint16_t port() const { return port_; }
-    int Accept() { return accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC); }
-
-private:
-    int fd_ = -1;
-    uint16_t port_ = 0;
-};
+using Listener = test_support::LoopbackListener;
 
 // A port nobody listens on: bound once, then released.
 uint16_t ClosedPort() {

@@ -3,16 +3,14 @@
 // connection: it sends garbage instead of a banner, or a banner and then
 // hangs up, or accepts and stays silent. It runs on a thread of its own and
 // ends when the client leaves or the peer is destroyed.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <string>
 #include <thread>
+
+#include "support/loopback_listener.h"
 
 namespace sshd_test {
 
@@ -20,32 +18,19 @@ enum class PeerBehaviour { GarbageBanner, CloseAfterBanner, Silence };
 
 class FakeSshPeer {
 public:
-    explicit FakeSshPeer(PeerBehaviour behaviour) : behaviour_(behaviour) {
-        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(listener_, 1);
-        socklen_t length = sizeof address;
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        stop_ = eventfd(0, EFD_CLOEXEC);
+    explicit FakeSshPeer(PeerBehaviour behaviour) : behaviour_(behaviour), listener_(1) {
         thread_ = std::thread([this] { Serve(); });
     }
     ~FakeSshPeer() {
-        const uint64_t one = 1;
-        [[maybe_unused]] const ssize_t written = write(stop_, &one, sizeof one);
+        stop_.Raise();
         thread_.join();
-        close(stop_);
-        close(listener_);
     }
-    uint16_t port() const { return port_; }
+    uint16_t port() const { return listener_.port(); }
 
 private:
     // Waits for fd to become readable; false when the peer is told to stop.
     bool WaitReadable(int fd) {
-        pollfd fds[2] = {{fd, POLLIN, 0}, {stop_, POLLIN, 0}};
+        pollfd fds[2] = {{fd, POLLIN, 0}, {stop_.fd(), POLLIN, 0}};
         return poll(fds, 2, -1) > 0 && (fds[1].revents & POLLIN) == 0;
     }
 
@@ -54,8 +39,8 @@ private:
     }
 
     void Serve() {
-        if (!WaitReadable(listener_)) return;
-        const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (!WaitReadable(listener_.fd())) return;
+        const int fd = listener_.Accept();
         if (fd < 0) return;
         char buffer[4096];
         switch (behaviour_) {
@@ -77,9 +62,8 @@ private:
     }
 
     PeerBehaviour behaviour_;
-    int listener_ = -1;
-    int stop_ = -1;
-    uint16_t port_ = 0;
+    test_support::LoopbackListener listener_;
+    test_support::StopSignal stop_;
     std::thread thread_;
 };
 

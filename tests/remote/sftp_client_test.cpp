@@ -39,18 +39,10 @@ mode_t ModeOf(const QString& path) {
 }
 
 // One server for the suite; each test connects a client of its own.
-class SFTPClientTest : public ::testing::Test {
+class SFTPClientTest : public sshd_test::SharedSshdSuite {
 protected:
-    static void SetUpTestSuite() {
-        server_ = new SshdServer();
-        skipReason_ = server_->Start();
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
     void SetUp() override {
-        if (!skipReason_.isEmpty()) GTEST_SKIP() << skipReason_.toStdString();
+        if (!SkipReason().isEmpty()) GTEST_SKIP() << SkipReason().toStdString();
         client_.SetHost(QStringLiteral("127.0.0.1"));
         client_.SetPort(server_->port());
         client_.SetUserName(server_->user());
@@ -75,8 +67,6 @@ protected:
         client_.Put(source, name, overwrite);
     }
 
-    static inline SshdServer* server_ = nullptr;
-    static inline QString skipReason_;
     TSFTPClient client_;
 };
 

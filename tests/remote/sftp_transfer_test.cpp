@@ -41,16 +41,8 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
 
 // The settings, the registry, the dialog service and one server for the
 // suite; each test uploads files of its own.
-class SFTPTransferTest : public ::testing::Test {
+class SFTPTransferTest : public sshd_test::SharedSshdSuite {
 protected:
-    static void SetUpTestSuite() {
-        server_ = new SshdServer();
-        skipReason_ = server_->Start();
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
     void SetUp() override {
         gui_test::App();
         language.store(kLangEnglish);
@@ -58,7 +50,7 @@ protected:
                                          local_.filePath(QStringLiteral("machine.hive")));
         platform::SetUserDialogs(&dialogs_);
         sftpManager.store(&settings_);
-        if (!skipReason_.isEmpty()) GTEST_SKIP() << skipReason_.toStdString();
+        if (!SkipReason().isEmpty()) GTEST_SKIP() << SkipReason().toStdString();
         settings_.SetHost(QStringLiteral("127.0.0.1"));
         settings_.SetPort(server_->port());
         settings_.SetUser(server_->user());
@@ -79,8 +71,6 @@ protected:
     }
     QStringList Lines(const TSFTPTransfer& dialog) const { return dialog.Info().split(QLatin1Char('\n')); }
 
-    static inline SshdServer* server_ = nullptr;
-    static inline QString skipReason_;
     QTemporaryDir local_;
     platform::ScriptedDialogs dialogs_;
     TSFTPManager settings_;

@@ -15,31 +15,21 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
+
+#include "support/loopback_listener.h"
 
 namespace sshd_test {
 
 inline constexpr int kProcessWaitMs = 20000;
 inline const QString kSshd = QStringLiteral("/usr/sbin/sshd");
 
-inline uint16_t FreeLoopbackPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
+// A port that was free a moment ago: bound once, then released.
+inline uint16_t FreeLoopbackPort() { return test_support::LoopbackListener().port(); }
 
 // Runs a helper program to its end; its output on failure.
 inline bool RunTool(const QString& program, const QStringList& arguments, QString* output = nullptr,
@@ -191,6 +181,24 @@ private:
     QString user_;
     QString password_;
     uint16_t port_ = 0;
+};
+
+// One server for a whole test suite; each test skips when it cannot run.
+class SharedSshdSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server_ = new SshdServer();
+        skipReason_ = server_->Start();
+    }
+    static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
+    }
+    // The reason to skip, empty when the server runs.
+    static const QString& SkipReason() { return skipReason_; }
+
+    static inline SshdServer* server_ = nullptr;
+    static inline QString skipReason_;
 };
 
 }  // namespace sshd_test

@@ -7,7 +7,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,30 +14,21 @@
 #include <cstdint>
 #include <thread>
 
+#include "support/loopback_listener.h"
+
 namespace sshd_test {
 
 class TcpRelay {
 public:
     // cutAfter 0: never cut.
     TcpRelay(uint16_t targetPort, uint64_t cutAfter) : targetPort_(targetPort), cutAfter_(cutAfter) {
-        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = Loopback(0);
-        bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(listener_, 4);
-        socklen_t length = sizeof address;
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        stop_ = eventfd(0, EFD_CLOEXEC);
         thread_ = std::thread([this] { Serve(); });
     }
     ~TcpRelay() {
-        const uint64_t one = 1;
-        [[maybe_unused]] const ssize_t written = write(stop_, &one, sizeof one);
+        stop_.Raise();
         thread_.join();
-        close(stop_);
-        close(listener_);
     }
-    uint16_t port() const { return port_; }
+    uint16_t port() const { return listener_.port(); }
     bool HasCut() const { return cut_.load(); }
 
 private:
@@ -52,9 +42,9 @@ private:
 
     void Serve() {
         for (;;) {
-            pollfd fds[2] = {{listener_, POLLIN, 0}, {stop_, POLLIN, 0}};
+            pollfd fds[2] = {{listener_.fd(), POLLIN, 0}, {stop_.fd(), POLLIN, 0}};
             if (poll(fds, 2, -1) <= 0 || (fds[1].revents & POLLIN)) return;
-            const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            const int client = listener_.Accept();
             if (client < 0) continue;
             const int server = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
             // Small SSH packets must not wait for delayed acknowledgements here.
@@ -80,7 +70,7 @@ private:
         uint64_t upstream = 0;
         char buffer[16384];
         for (;;) {
-            pollfd fds[3] = {{client, POLLIN, 0}, {server, POLLIN, 0}, {stop_, POLLIN, 0}};
+            pollfd fds[3] = {{client, POLLIN, 0}, {server, POLLIN, 0}, {stop_.fd(), POLLIN, 0}};
             if (poll(fds, 3, -1) <= 0) return true;
             if (fds[2].revents & POLLIN) return false;
             if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
@@ -103,9 +93,8 @@ private:
 
     uint16_t targetPort_;
     uint64_t cutAfter_;
-    int listener_ = -1;
-    int stop_ = -1;
-    uint16_t port_ = 0;
+    test_support::LoopbackListener listener_;
+    test_support::StopSignal stop_;
     std::atomic<bool> cut_{false};
     std::thread thread_;
 };
