@@ -131,9 +131,7 @@ bool TSSH2Client::Connected() const { return session_ != nullptr && socket_ >= 0
 
 void TSSH2Client::SetConnected(bool on) {
     if (on == connected_) return;
-    connected_ = on;
     if (on) {
-        connected_ = false;
         Connect();
     } else {
         Disconnect();

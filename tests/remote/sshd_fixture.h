@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -120,7 +121,21 @@ private:
         return {};
     }
 
+    // Users of earlier runs that were killed before they could clean up: the
+    // fixture's name pattern, and their temporary home is gone.
+    static void RemoveStaleUsers() {
+        QFile passwd(QStringLiteral("/etc/passwd"));
+        if (!passwd.open(QIODevice::ReadOnly)) return;
+        const QRegularExpression pattern(QStringLiteral("^(vts[0-9a-f]{8}):[^:]*:[^:]*:[^:]*:[^:]*:([^:]*)/home:"));
+        for (const QByteArray& line : passwd.readAll().split('\n')) {
+            const QRegularExpressionMatch match = pattern.match(QString::fromLocal8Bit(line));
+            if (match.hasMatch() && !QFileInfo::exists(match.captured(2)))
+                RunTool(QStringLiteral("userdel"), {QStringLiteral("-f"), match.captured(1)});
+        }
+    }
+
     QString MakeUser() {
+        RemoveStaleUsers();
         const quint32 tag = QRandomGenerator::global()->generate();
         user_ = QStringLiteral("vts%1").arg(tag, 8, 16, QLatin1Char('0'));
         password_ = QStringLiteral("Pw-%1").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
