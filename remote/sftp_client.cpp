@@ -15,6 +15,7 @@ constexpr int kErrorBufferTooSmall = -38;
 constexpr uint32_t kDirectoryType = 0x4000;
 constexpr uint32_t kTypeMask = 0xF000;
 constexpr int32_t kCleanupSeconds = 10;
+constexpr int kFreeAttempts = 100;
 const QString kPartSuffix = QStringLiteral(".part");
 
 bool IsDirectory(const LIBSSH2_SFTP_ATTRIBUTES& attributes) {
@@ -119,10 +120,21 @@ void TSFTPClient::Disconnect() {
     if (sftp_ != nullptr) {
         _LIBSSH2_SFTP* channel = sftp_;
         sftp_ = nullptr;
+        // The shutdown also frees the channel's memory, so it runs after a
+        // cancel too, then on a socket that fails at once instead of waiting.
+        if (CancelRaised()) AbandonConnection();
+        int result = LIBSSH2_ERROR_EAGAIN;
         try {
-            if (!CancelRaised()) RetryStatus([&] { return libssh2_sftp_shutdown(channel); });
+            result = RetryStatus([&] { return libssh2_sftp_shutdown(channel); });
         } catch (const ESSH2Exception&) {
-            // The session below goes all the same, and with it the channel.
+            // A peer that stopped answering: the socket goes, the rest is freed below.
+        }
+        if (result == LIBSSH2_ERROR_EAGAIN) {
+            AbandonConnection();
+            // On a shut socket nothing can block; the bound only guards the library.
+            for (int attempt = 0; attempt < kFreeAttempts && libssh2_sftp_shutdown(channel) == LIBSSH2_ERROR_EAGAIN;
+                 ++attempt) {
+            }
         }
     }
     TSSH2Client::Disconnect();

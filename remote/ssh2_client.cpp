@@ -22,6 +22,7 @@ std::mutex libraryLock;
 constexpr int32_t kLongestWaitMs = 10000;
 constexpr int32_t kShortestCallSeconds = 10;
 constexpr int kDisconnectByApplication = 11;
+constexpr int kFreeAttempts = 100;
 
 int AddressFamily(uint8_t ipVersion) {
     switch (ipVersion) {
@@ -336,6 +337,10 @@ void TSSH2Client::Connect() {
     if (OnConnected) OnConnected(*this);
 }
 
+void TSSH2Client::AbandonConnection() {
+    if (socket_ >= 0) shutdown(socket_, SHUT_RDWR);
+}
+
 void TSSH2Client::CloseSocket() {
     if (socket_ < 0) return;
     close(socket_);
@@ -358,9 +363,11 @@ void TSSH2Client::Disconnect() {
             // The session is freed below all the same.
         }
         // Freeing must not wait on a peer that no longer answers.
-        if (socket_ >= 0) shutdown(socket_, SHUT_RDWR);
+        AbandonConnection();
         libssh2_session_set_blocking(session_, 0);
-        while (libssh2_session_free(session_) == LIBSSH2_ERROR_EAGAIN) {
+        // On a shut socket nothing can block; the bound only guards the library.
+        for (int attempt = 0; attempt < kFreeAttempts && libssh2_session_free(session_) == LIBSSH2_ERROR_EAGAIN;
+             ++attempt) {
         }
         session_ = nullptr;
     }

@@ -157,6 +157,9 @@ protected:
     bool CancelRaised() const { return canceled_.load(std::memory_order_acquire); }
     // Takes a cancel request back before a new operation.
     void ClearCancelRequest();
+    // Shuts the socket down, so that freeing what the session holds fails
+    // fast instead of waiting for a peer after a cancel.
+    void AbandonConnection();
     // Clean-up after a failure must not keep the user waiting for a server
     // that stopped answering: while above 0 it shortens each call's waits.
     int32_t cleanupSeconds_ = 0;
