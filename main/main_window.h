@@ -85,6 +85,7 @@ class TSelectDisplay;
 class TBitmap32;
 class QRectF;
 class TTrayIcon;
+class TSftpUploadService;
 
 // What the program was started with.
 struct StartOptions {
@@ -567,4 +568,7 @@ private:
     void DestroyRemoteOutputs();
     std::unique_ptr<TArtNetDrive> artNet_;
     std::unique_ptr<TTimeServerClient> timeServer_;
+
+    // The SFTP upload and its settings (sftp_upload_service.cpp)
+    std::unique_ptr<TSftpUploadService> sftpUpload_;
 };

@@ -18,6 +18,7 @@
 #include "main/power_watch.h"
 #include "main/time_change_watch.h"
 #include "main/vu_meter_view.h"
+#include "main/sftp_upload_service.h"
 #include "platform/known_folders.h"
 #include "platform/registry.h"
 #include "platform/user_dialogs.h"
@@ -130,6 +131,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
     }
 
     LoadOptions();
+    sftpUpload_ = std::make_unique<TSftpUploadService>(this);
     fields_.statusMessung.store(logoOnStop ? 6 : 0);
 
     wasAudio_ = std::make_unique<TWasAudio>();

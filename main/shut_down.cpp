@@ -9,6 +9,7 @@
 #include "main/graph_view.h"
 #include "main/main_window.h"
 #include "main/session_end_watch.h"
+#include "main/sftp_upload_service.h"
 #include "main/zoom_window.h"
 #include "platform/registry.h"
 #include "store/measurement_store.h"
@@ -139,6 +140,7 @@ void TVTProMaster::FormDestroy() {
     if (formCreated_) {
         SaveSettingsOnExit();
         SaveSettings();
+        if (sftpUpload_) sftpUpload_->SaveSettings();
     }
     CloseInfoWindow();
     if (workers_) {
@@ -156,5 +158,6 @@ void TVTProMaster::FormDestroy() {
     platform::UnregisterWindow(handle_);
     mainWnd.store(0);
     DestroyRemoteOutputs();
+    sftpUpload_.reset();
     RegisterMainWindowServices(nullptr);
 }
