@@ -82,6 +82,8 @@ class TSelectDisplay;
 class TBitmap32;
 class QRectF;
 class TTrayIcon;
+class TVtNameCreator;
+class TReportNamingService;
 
 // What the program was started with.
 struct StartOptions {
@@ -329,6 +331,8 @@ public:
     // The event list's popup: its item when it opens, and the item itself.
     void PrepareEventListMenu();
     void ClearEvent1Click();
+    // --- Report naming and printing (report_wiring.cpp) ---
+    TVtNameCreator* NameCreator() const { return nameCreator_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -547,4 +551,11 @@ private:
     QAction* boldLabelAction_ = nullptr;
     QMenu* eventListMenu_ = nullptr;
     QAction* clearEventAction_ = nullptr;
+    // --- Report naming and printing (report_wiring.cpp) ---
+    // The name builder from the program key, published and behind the naming seam.
+    void CreateReportNaming();
+    // Stores the builder when asked, takes it off the seam and frees it.
+    void ReleaseReportNaming(bool save);
+    TVtNameCreator* nameCreator_ = nullptr;
+    TReportNamingService* reportNamingService_ = nullptr;
 };

@@ -129,6 +129,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
     }
 
     LoadOptions();
+    CreateReportNaming();
     fields_.statusMessung.store(logoOnStop ? 6 : 0);
 
     wasAudio_ = std::make_unique<TWasAudio>();
