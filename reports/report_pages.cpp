@@ -416,7 +416,12 @@ void ReportPageWriter::BlockTable() {
             if (id + 1 < count) BlockTableHeader();
         }
     }
-    if (marked_) PrintParagraph(T(766));
+    // The note goes below the table's last row, not over it.
+    if (marked_) {
+        rl_.moveTop(rl_.y() + rl_.height());
+        SyncValueRect();
+        PrintParagraph(T(766));
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "reports/report_producer.h"
 
 #include <QPainter>
+#include <QPicture>
 #include <QPrinter>
 
 #include <exception>
@@ -158,17 +159,18 @@ void TAuswertung::PrintGraphPage(const TPrintObjects& job, TDaten* store, bool h
     QRectF rl;
     NewPage(gr, job.PenFrame, job.fullR, job.FontBold, job.fileName, job.ownPreset, job.langId, rl);
 
-    const int dpi = job.job->Printer().resolution();
-    const double scale = dpi / kUnitsPerInch;
-    const double pageW = job.fullR.width() * scale;
-    const double pageH = job.fullR.height() * scale;
-    const double graphW = std::nearbyint(0.8 * pageH);
-    const double graphH = std::nearbyint(0.8 * pageW);
-    const double dpiSf = dpi / 96.0;
+    // The graph is laid out at screen density (its labels, grid spacing and
+    // fonts are made for it) and replayed as vectors at the printer's.
+    QPicture picture;
+    QPainter recorder(&picture);
+    const double density = recorder.device()->logicalDpiX();
+    const double toPicture = density / kUnitsPerInch;
+    const double graphW = std::nearbyint(0.8 * job.fullR.height() * toPicture);
+    const double graphH = std::nearbyint(0.8 * job.fullR.width() * toPicture);
 
     TLeqGrafik graph;
-    graph.InitFontSettings(1.5 * dpiSf);
-    graph.SetWidth(static_cast<float>(pageW / 1500.0 / dpiSf));
+    graph.InitFontSettings(1.5);
+    graph.SetWidth(static_cast<float>(job.fullR.width() * toPicture / 1500.0));
     graph.SetBackgroundColor(kWhite32);
     if (gInfo.option) {
         graph.SetLabelColor(printColorGrid);
@@ -185,13 +187,18 @@ void TAuswertung::PrintGraphPage(const TPrintObjects& job, TDaten* store, bool h
         graph.setLeqKurzDash(Qt::DashLine);
         graph.setPeakDash(Qt::DotLine);
     }
+    recorder.setClipRect(QRectF(0, 0, graphW, graphH));
+    graph.DrawDirect(&recorder, store, true, gInfo.leq, gInfo.leqK, gInfo.peak, highSpeed, false, 1.0, job.langId);
+    recorder.end();
 
     gr.save();
-    gr.resetTransform();
     gr.setClipping(false);
-    gr.translate(rl.x() * scale, rl.y() * scale + graphW);
+    gr.translate(rl.x(), rl.y() + graphW / toPicture);
     gr.rotate(-90.0);
-    gr.setClipRect(QRectF(0, 0, graphW, graphH));
-    graph.DrawDirect(&gr, store, true, gInfo.leq, gInfo.leqK, gInfo.peak, highSpeed, false, dpiSf, job.langId);
+    // Playing a picture on a device of another density enlarges it by
+    // device dpi / picture dpi; what is left to do is 1/100 inch per dot.
+    const double unitsPerDot = kUnitsPerInch / job.job->Printer().resolution();
+    gr.scale(unitsPerDot, unitsPerDot);
+    picture.play(&gr);
     gr.restore();
 }
