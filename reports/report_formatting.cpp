@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 
 #include "ui_kit/text_helpers.h"
@@ -26,15 +27,17 @@ QString ClockText(int64_t secondOfDay) {
 
 }  // namespace
 
+// Rounds halves to even, as the reports do everywhere, before the locale writes it.
 QString FixedSignificant(double x, int precision, int digits) {
     double value = x;
-    if (std::isfinite(value) && value != 0.0 && precision > 0) {
-        const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
-        const int keep = precision - 1 - exponent;
-        if (keep < digits) {
-            const double scale = std::pow(10.0, keep);
-            value = std::nearbyint(value * scale) / scale;
+    if (std::isfinite(value) && value != 0.0) {
+        int keep = digits;
+        if (precision > 0) {
+            const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+            keep = std::min(digits, precision - 1 - exponent);
         }
+        const double scale = std::pow(10.0, keep);
+        value = std::nearbyint(value * scale) / scale;
     }
     return QLocale().toString(value, 'f', digits);
 }
