@@ -331,8 +331,15 @@ public:
     // The event list's popup: its item when it opens, and the item itself.
     void PrepareEventListMenu();
     void ClearEvent1Click();
-    // --- Report naming and printing (report_wiring.cpp) ---
+    // --- Report naming and printing (report_wiring.cpp, report_printing.cpp) ---
     TVtNameCreator* NameCreator() const { return nameCreator_; }
+    // Prints a measurement file; a missing file is reported. With askSettings
+    // (or incomplete printer settings) the print options and printer dialogs come first.
+    void PrintIt(const QString& file, bool askSettings);
+    // Prints measurement files chosen in the open dialog.
+    void PrintFromFiles(bool askSettings);
+    // The protocol menu's items, set as the menu opens.
+    void PrepareReportMenu();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -551,11 +558,20 @@ private:
     QAction* boldLabelAction_ = nullptr;
     QMenu* eventListMenu_ = nullptr;
     QAction* clearEventAction_ = nullptr;
-    // --- Report naming and printing (report_wiring.cpp) ---
-    // The name builder from the program key, published and behind the naming seam.
-    void CreateReportNaming();
+    // --- Report naming and printing (report_wiring.cpp, report_printing.cpp) ---
+    // The name builder and the printer settings from the program key; the
+    // builder published and behind the naming seam.
+    void CreateReportObjects();
     // Stores the builder when asked, takes it off the seam and frees it.
-    void ReleaseReportNaming(bool save);
+    void ReleaseReportObjects(bool save);
+    // Connects the protocol menu's print items.
+    void WirePrintActions();
+    bool PrintProtocolFile(const QString& file, bool askSettings);
+    void RememberPrinter();
+    QAction* printCurrentAction_ = nullptr;
+    QAction* printStoredAction_ = nullptr;
+    QAction* printDirectAction_ = nullptr;
+    QAction* printLastDirectAction_ = nullptr;
     TVtNameCreator* nameCreator_ = nullptr;
     TReportNamingService* reportNamingService_ = nullptr;
 };

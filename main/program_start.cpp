@@ -129,7 +129,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
     }
 
     LoadOptions();
-    CreateReportNaming();
+    CreateReportObjects();
     fields_.statusMessung.store(logoOnStop ? 6 : 0);
 
     wasAudio_ = std::make_unique<TWasAudio>();

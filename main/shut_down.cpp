@@ -138,7 +138,7 @@ void TVTProMaster::FormDestroy() {
         SaveSettingsOnExit();
         SaveSettings();
     }
-    ReleaseReportNaming(formCreated_);
+    ReleaseReportObjects(formCreated_);
     CloseInfoWindow();
     if (workers_) {
         workers_->StopCalcer();

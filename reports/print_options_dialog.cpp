@@ -43,6 +43,11 @@ int RowOf(int y, int rows, int height) {
     return static_cast<int>(std::floor(static_cast<double>(y) * rows / height));
 }
 
+std::function<int(TfPrint&)>& DialogRunner() {
+    static std::function<int(TfPrint&)> runner;
+    return runner;
+}
+
 TfPrint::Tick SectionTick(int mode) { return mode == TfPrint::kSingleValues ? TfPrint::sEinzel : TfPrint::sGrafik; }
 
 }  // namespace
@@ -395,7 +400,7 @@ bool TPrintConfig::ShowMenu(const QString& header, TDaten* configData) {
     einzelInfo = values;
     graphInfo = graph;
 
-    const int result = runDialog ? runDialog(dialog) : dialog.exec();
+    const int result = DialogRunner() ? DialogRunner()(dialog) : dialog.exec();
     if (result != 1) return false;
     protInfo = dialog.GetValues(TfPrint::kReport);
     einzelInfo = dialog.GetValues(TfPrint::kSingleValues);
@@ -404,6 +409,8 @@ bool TPrintConfig::ShowMenu(const QString& header, TDaten* configData) {
     langIdLatch = dialog.GetLanguageId();
     return true;
 }
+
+void TPrintConfig::SetDialogRunner(std::function<int(TfPrint&)> runner) { DialogRunner() = std::move(runner); }
 
 TPrintInfo TPrintConfig::GetPrintSettings(int id) const {
     switch (id) {

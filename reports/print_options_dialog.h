@@ -92,9 +92,10 @@ public:
     TPrintInfo GetPrintSettings(int id) const;
     int32_t GetLangId() const { return langIdLatch; }
 
-    // Runs instead of the modal loop (tests): gets the prepared dialog and
-    // answers its modal result.
-    std::function<int(TfPrint&)> runDialog;
+    // Runs instead of the modal loop wherever a configuration shows its
+    // dialog (tests): gets the prepared dialog and answers its modal result.
+    // An empty function restores the modal loop.
+    static void SetDialogRunner(std::function<int(TfPrint&)> runner);
 
 private:
     TPrintInfo protInfo;

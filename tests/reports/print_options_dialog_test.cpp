@@ -36,13 +36,14 @@ protected:
     // Runs ShowMenu; check looks at the prepared dialog, which answers result.
     bool Show(const std::function<void(TfPrint&)>& check, int result) {
         TPrintConfig config;
-        config.runDialog = [&](TfPrint& dialog) {
+        TPrintConfig::SetDialogRunner([&](TfPrint& dialog) {
             check(dialog);
             return result;
-        };
+        });
         const bool confirmed = config.ShowMenu("header", &store);
         last = {config.GetPrintSettings(1), config.GetPrintSettings(2), config.GetPrintSettings(3)};
         lastLang = config.GetLangId();
+        TPrintConfig::SetDialogRunner({});
         return confirmed;
     }
     static bool On(TfPrint& d, TfPrint::Tick t) { return d.Box(t).GetIsSelected(); }
@@ -186,11 +187,12 @@ TEST_F(PrintOptionsTest, ScreenshotsInBothSchemes) {
 TEST_F(PrintOptionsTest, NoStoreNoDialog) {
     TPrintConfig config;
     bool shown = false;
-    config.runDialog = [&](TfPrint&) {
+    TPrintConfig::SetDialogRunner([&](TfPrint&) {
         shown = true;
         return 1;
-    };
+    });
     EXPECT_FALSE(config.ShowMenu("x", nullptr));
+    TPrintConfig::SetDialogRunner({});
     EXPECT_FALSE(shown);
 }
 
