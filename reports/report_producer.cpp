@@ -50,6 +50,18 @@ TReportQuantities ReportQuantitiesOf(const TDaten& store) {
     return q;
 }
 
+TForcedLimits::TForcedLimits(const TDaten& store) {
+    for (int32_t display = 0; display <= 2; ++display) {
+        forced[display] = store.ForceProt(display);
+        limits[display] = store.GetRealLimit(display);
+    }
+}
+
+bool TForcedLimits::Exceeded(const TSaveIT6& value) const {
+    return (forced[0] && value.leq > limits[0]) || (forced[1] && value.LeqK > limits[1]) ||
+           (forced[2] && value.Peak > limits[2]);
+}
+
 TAuswertung::TAuswertung() = default;
 
 QFont TAuswertung::PaperFont(const QString& family, double points, bool bold, int dpi) {

@@ -35,6 +35,22 @@ struct TReportQuantities {
 };
 TReportQuantities ReportQuantitiesOf(const TDaten& store);
 
+// The lines as the memo's whole text in one update, the caret at the start.
+void ShowMemoLines(QPlainTextEdit* memo, const QStringList& lines);
+
+struct TSaveIT6;
+// Whether a stored value lies above a limit that the store forces into the
+// protocol (Leq, short-term Leq or peak), whichever columns are printed.
+class TForcedLimits {
+public:
+    explicit TForcedLimits(const TDaten& store);
+    bool Exceeded(const TSaveIT6& value) const;
+
+private:
+    std::array<bool, 3> forced{};
+    std::array<double, 3> limits{};
+};
+
 // The fonts, pen and page of one print job.
 struct TPrintObjects {
     QPainter* gr = nullptr;

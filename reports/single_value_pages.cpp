@@ -102,12 +102,7 @@ void TAuswertung::PrintProtokoll(const TPrintObjects& job, TDaten* Daten, bool i
     const double limit1 = Round(pageBottom - rl.height());
     const double limit2 = Round(pageBottom - 5 * rl.height());
 
-    std::array<bool, 3> forced{};
-    std::array<double, 3> limits{};
-    for (int32_t display = 0; display <= 2; ++display) {
-        forced[display] = d.ForceProt(display);
-        limits[display] = d.GetRealLimit(display);
-    }
+    const TForcedLimits limits(d);
 
     const int32_t count = d.GetWerteAnzahl();
     int32_t index = 0;
@@ -139,9 +134,7 @@ void TAuswertung::PrintProtokoll(const TPrintObjects& job, TDaten* Daten, bool i
         if (bwPeak) cells.Draw(ReportLevelText(wert.Peak, decimals), columnX[column++], y, rl.height());
         cells.Draw(FormatSampleDuration(wert.clipCount), columnX[column], y, rl.height());
 
-        const bool over = (forced[0] && wert.leq > limits[0]) || (forced[1] && wert.LeqK > limits[1]) ||
-                          (forced[2] && wert.Peak > limits[2]);
-        const bool marked = over && isMarkMax;
+        const bool marked = isMarkMax && limits.Exceeded(wert);
         if (marked) {
             gr.setPen(job.PenFrame);
             gr.setBrush(Qt::NoBrush);

@@ -358,7 +358,9 @@ QStringList TextReportWriter::Write() {
     return lines_;
 }
 
-void ShowLines(QPlainTextEdit* memo, const QStringList& lines) {
+}  // namespace
+
+void ShowMemoLines(QPlainTextEdit* memo, const QStringList& lines) {
     memo->setUpdatesEnabled(false);
     memo->setPlainText(lines.join(QLatin1Char('\n')));
     memo->moveCursor(QTextCursor::Start);
@@ -366,60 +368,13 @@ void ShowLines(QPlainTextEdit* memo, const QStringList& lines) {
     memo->setUpdatesEnabled(true);
 }
 
-}  // namespace
-
 void TAuswertung::MemoProtokoll(QPlainTextEdit* memo, int32_t /*Gap*/, TDaten* Daten) {
     if (memo == nullptr) return;
     if (Daten == nullptr || !Daten->Loaded()) {
-        ShowLines(memo, {});
+        ShowMemoLines(memo, {});
         return;
     }
     const QFontMetricsF metrics(memo->font());
     memo->setTabStopDistance(kTabStopChars * metrics.averageCharWidth());
-    ShowLines(memo, TextReportWriter(*Daten).Write());
-}
-
-void TAuswertung::DatenMemoDirekt(TDaten* DataL, QPlainTextEdit* memo, bool isMarkMax, bool wLeq, bool wLeqK,
-                                  bool wPeak) {
-    if (memo == nullptr) return;
-    QStringList lines;
-    DatenStringList(DataL, lines, isMarkMax, wLeq, wLeqK, wPeak);
-    ShowLines(memo, lines);
-}
-
-void TAuswertung::DatenStringList(TDaten* DataL, QStringList& SL, bool isMarkMax, bool wLeq, bool wLeqK, bool wPeak) {
-    if (DataL == nullptr) return;
-    const TDaten& d = *DataL;
-    const int32_t lang = language.load();
-    const auto shortened = [](const QString& label) {
-        return label.size() > 17 ? label.left(15) + QStringLiteral("..") : label;
-    };
-    const QString tab = QStringLiteral("\t");
-    SL << GetLangText(773) + tab + shortened(d.GetLEQKLabel(lang)) + tab + shortened(d.GetLEQLabel(lang)) + tab +
-              d.GetPeakLabel() + tab + GetLangText(764);
-    SL << QString();
-    const int nks = d.GetNKS();
-    const QString emptyCell = QStringLiteral("---    ");
-    const auto cell = [&](bool wanted, double x) {
-        return tab + QStringLiteral("* ") + (wanted && x > 0 ? ReportLevelText(x, nks) : emptyCell);
-    };
-    std::array<bool, 3> forced{};
-    std::array<double, 3> limits{};
-    for (int32_t display = 0; display <= 2; ++display) {
-        forced[display] = d.ForceProt(display);
-        limits[display] = d.GetRealLimit(display);
-    }
-    const int32_t count = d.GetWerteAnzahl();
-    for (int32_t i = 0; i < count; ++i) {
-        const TSaveIT6 w = d.GetWert(i);
-        QString line = (w.id < 10000 ? QStringLiteral("%1").arg(w.id, 5, 10, QLatin1Char('0')) : QString::number(w.id)) +
-                       QLatin1Char(' ') + RoundedTimeText(w.TimeStamp);
-        line += cell(wLeqK, w.LeqK) + cell(wLeq, w.leq) + cell(wPeak, w.Peak);
-        line += tab + QStringLiteral("* ") + FormatSampleDuration(w.clipCount);
-        const bool over = (forced[0] && w.leq > limits[0]) || (forced[1] && w.LeqK > limits[1]) ||
-                          (forced[2] && w.Peak > limits[2]);
-        if (over && isMarkMax) line += QStringLiteral(" <---");
-        SL << line;
-        if ((i + 1) % 10 == 0) SL << QString();
-    }
+    ShowMemoLines(memo, TextReportWriter(*Daten).Write());
 }
