@@ -57,6 +57,15 @@ TEST_F(ReportPrintingTest, NamingServiceLivesWithTheWindow) {
     EXPECT_EQ(reg.ReadString("CurrentPrinter"), "DefaultPrinter");
 }
 
+TEST_F(ReportPrintingTest, PrintLanguageFollowsTheProgramLanguage) {
+    Start();
+    window->ApplyLanguage(1, false);
+    EXPECT_EQ(printSettings().printOutLangId, 1);
+    window->ApplyLanguage(2, false);
+    EXPECT_EQ(printSettings().printOutLangId, 2);
+    Exit();
+}
+
 TEST_F(ReportPrintingTest, LastMeasurementPrintsFromTheMenu) {
     Start();
     const QString measurement = dir.filePath("docs/2026-12-10_Town Hall.VTM");
