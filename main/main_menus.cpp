@@ -143,6 +143,7 @@ void TVTProMaster::BuildMainMenu() {
 
     BuildLayoutMenu();
     BuildEventListMenu();
+    WirePrintActions();
 }
 
 void TVTProMaster::BuildLayoutMenu() {

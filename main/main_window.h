@@ -86,6 +86,8 @@ class TBitmap32;
 class QRectF;
 class TTrayIcon;
 class TSftpUploadService;
+class TVtNameCreator;
+class TReportNamingService;
 
 // What the program was started with.
 struct StartOptions {
@@ -341,6 +343,15 @@ public:
     platform::TDateTime CheckTsHost(const QString& host);
     TArtNetDrive* ArtNet() const { return artNet_.get(); }
     TTimeServerClient* TimeServer() const { return timeServer_.get(); }
+    // --- Report naming and printing (report_wiring.cpp, report_printing.cpp) ---
+    TVtNameCreator* NameCreator() const { return nameCreator_; }
+    // Prints a measurement file; a missing file is reported. With askSettings
+    // (or incomplete printer settings) the print options and printer dialogs come first.
+    void PrintIt(const QString& file, bool askSettings);
+    // Prints measurement files chosen in the open dialog.
+    void PrintFromFiles(bool askSettings);
+    // The protocol menu's items, set as the menu opens.
+    void PrepareReportMenu();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -571,4 +582,20 @@ private:
 
     // The SFTP upload and its settings (sftp_upload_service.cpp)
     std::unique_ptr<TSftpUploadService> sftpUpload_;
+    // --- Report naming and printing (report_wiring.cpp, report_printing.cpp) ---
+    // The name builder and the printer settings from the program key; the
+    // builder published and behind the naming seam.
+    void CreateReportObjects();
+    // Stores the builder when asked, takes it off the seam and frees it.
+    void ReleaseReportObjects(bool save);
+    // Connects the protocol menu's print items.
+    void WirePrintActions();
+    bool PrintProtocolFile(const QString& file, bool askSettings);
+    void RememberPrinter();
+    QAction* printCurrentAction_ = nullptr;
+    QAction* printStoredAction_ = nullptr;
+    QAction* printDirectAction_ = nullptr;
+    QAction* printLastDirectAction_ = nullptr;
+    TVtNameCreator* nameCreator_ = nullptr;
+    TReportNamingService* reportNamingService_ = nullptr;
 };

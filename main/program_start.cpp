@@ -132,6 +132,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
 
     LoadOptions();
     sftpUpload_ = std::make_unique<TSftpUploadService>(this);
+    CreateReportObjects();
     fields_.statusMessung.store(logoOnStop ? 6 : 0);
 
     wasAudio_ = std::make_unique<TWasAudio>();

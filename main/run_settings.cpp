@@ -12,6 +12,7 @@
 #include "audio/vu_meter_thread.h"
 #include "main/graph_view.h"
 #include "main/main_window.h"
+#include "reports/print_settings.h"
 #include "store/measurement_store.h"
 #include "store/measuring_preset.h"
 #include "store/preset_handler.h"
@@ -179,6 +180,7 @@ void TVTProMaster::ApplyLanguage(int32_t lang, bool force) {
     if (lang != 1 && lang != 2) return;
     if (!force && lang == language.load()) return;
     SetGuiLabels(lang, force);
+    printSettings().printOutLangId = lang;
     if (fileMenu_) fileMenu_->setTitle(GetLangText(384));
     if (exitAction_) exitAction_->setText(GetLangText(208));
     if (resetSettingsAction_) resetSettingsAction_->setText(GetLangText(852));

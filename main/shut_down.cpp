@@ -142,6 +142,7 @@ void TVTProMaster::FormDestroy() {
         SaveSettings();
         if (sftpUpload_) sftpUpload_->SaveSettings();
     }
+    ReleaseReportObjects(formCreated_);
     CloseInfoWindow();
     if (workers_) {
         workers_->StopCalcer();

@@ -12,7 +12,7 @@ namespace platform {
 
 namespace {
 
-constexpr std::size_t kFolderCount = 4;
+constexpr std::size_t kFolderCount = 6;
 
 struct Overrides {
     std::mutex lock;
@@ -42,6 +42,22 @@ QString documentsFolder() {
     return cleanPath(QDir::homePath() + QStringLiteral("/Documents"));
 }
 
+// The user-dirs file may leave the public folder out; then Qt answers the
+// home folder or nothing, and neither is a shared folder.
+QString publicShareFolder() {
+    const QString found = QStandardPaths::writableLocation(QStandardPaths::PublicShareLocation);
+    if (found.isEmpty() || QDir::cleanPath(found) == QDir::cleanPath(QDir::homePath())) return {};
+    return QDir::cleanPath(found);
+}
+
+QString systemDataFolder() {
+    const QStringList dirs = qEnvironmentVariable("XDG_DATA_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString& dir : dirs) {
+        if (QDir::isAbsolutePath(dir)) return QDir::cleanPath(dir);
+    }
+    return QStringLiteral("/usr/local/share");
+}
+
 QString programFolder() {
     if (QCoreApplication::instance()) return QDir::cleanPath(QCoreApplication::applicationDirPath());
     const QFileInfo exe(QStringLiteral("/proc/self/exe"));
@@ -66,6 +82,10 @@ QString KnownFolderPath(KnownFolder folder) {
         return programFolder();
     case KnownFolder::UserConfig:
         return xdgBaseFolder("XDG_CONFIG_HOME", QStringLiteral(".config"));
+    case KnownFolder::PublicShare:
+        return publicShareFolder();
+    case KnownFolder::SystemData:
+        return systemDataFolder();
     }
     return {};
 }

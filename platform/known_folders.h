@@ -11,10 +11,12 @@ enum class KnownFolder {
     Documents,      // the user's documents: XDG documents folder, else ~/Documents
     ProgramFolder,  // the folder of the running executable
     UserConfig,     // per-user settings: $XDG_CONFIG_HOME, else ~/.config
+    PublicShare,    // the folder shared with other users: XDG public-share folder; empty when none
+    SystemData,     // data shared by all users: the first of $XDG_DATA_DIRS, else /usr/local/share
 };
 
 // The folder's absolute path, without a trailing slash. The folder is not
-// created here.
+// created here. Empty when the system names no such folder.
 QString KnownFolderPath(KnownFolder folder);
 
 // Makes KnownFolderPath(folder) return path; an empty path removes the
