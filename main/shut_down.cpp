@@ -144,6 +144,7 @@ void TVTProMaster::FormDestroy() {
         fields_.hVuThread.store(nullptr);
         workers_->StopVuThread();
     }
+    if (formCreated_) EndCalLog();
     delete fields_.AnzeigeDaten.exchange(nullptr);
     delete messDaten.exchange(nullptr);
     delete defaultDaten.exchange(nullptr);
@@ -153,5 +154,6 @@ void TVTProMaster::FormDestroy() {
     if (formCreated_) WriteIamRunning(false);
     platform::UnregisterWindow(handle_);
     mainWnd.store(0);
+    EndCalibrationServices();
     RegisterMainWindowServices(nullptr);
 }

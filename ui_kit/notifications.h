@@ -65,6 +65,9 @@ enum NotifyCode : uintptr_t {
     kNotifyDisplayElementChosen = 322,
     kNotifyStatusLine = 323,
     kNotifyArtNetSetup = 513,
+    // The calibration wizard and its remote state.
+    kNotifyCalWizardStatus = 264,
+    kNotifyCalIpState = 265,
 };
 
 // Arguments of kNotifyNewValues: only a finished 125 ms block counts as new values.
