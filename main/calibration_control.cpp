@@ -257,6 +257,12 @@ void TVTProMaster::ReloadCalLog() {
     InitCalLog();
 }
 
+void TVTProMaster::FinishCalLog() {
+    if (formCreated_) EndCalLog();
+    calLog.store(nullptr);
+    calLogOwner_.reset();
+}
+
 bool TVTProMaster::EndCalLog() {
     if (calLog.load() == nullptr) return true;
     if (!SaveCalLog()) return false;

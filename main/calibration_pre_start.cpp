@@ -70,7 +70,7 @@ int32_t TVTProMaster::ShowStartInfo(platform::TDateTime calTime, int32_t fileChe
     for (const QString& line : StartInfoModeLines()) dialog.AddModeText(line);
 
     // A time at or below zero is no calibration at all.
-    const double days = std::floor(std::fabs(CorrectedNow() - calTime) + 1e-9);
+    const double days = WholeDaysBetween(CorrectedNow(), calTime);
     int32_t warnMode = 0;
     if (calTime <= 0.0) {
         dialog.AddErrorText(GetLangText(28));

@@ -36,11 +36,6 @@ constexpr double kNeverDays = 5000.0;
 constexpr uint32_t kSecondInputBit = 4;
 const QString kCrLf = QStringLiteral("\r\n");
 
-// Whole days between two local date-times, counted positive.
-double WholeDaysBetween(platform::TDateTime a, platform::TDateTime b) {
-    return std::floor(std::fabs(a - b) + 1e-9);
-}
-
 void EnableWithHint(QAction* action, bool enabled, const QString& hint) {
     if (action == nullptr) return;
     action->setEnabled(enabled);
@@ -49,6 +44,10 @@ void EnableWithHint(QAction* action, bool enabled, const QString& hint) {
 }
 
 }  // namespace
+
+double TVTProMaster::WholeDaysBetween(platform::TDateTime a, platform::TDateTime b) {
+    return std::floor(std::fabs(a - b) + 1e-9);
+}
 
 void TVTProMaster::SetCalNeeded(int32_t reason) {
     fields_.StatusID.store(kCalNeeded);

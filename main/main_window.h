@@ -587,11 +587,15 @@ private:
     void StartUpCorrectionStatus();
     bool StartUpApplyCalibration();
     void ReloadCalLog();
+    // At exit: saved when it can be, and never left published past the window.
+    void FinishCalLog();
     void DeriveCalStatus();
     int32_t InputDifferences();
     void OnInputState(uintptr_t code, intptr_t runStateWord);
     QStringList StartInfoModeLines() const;
     QAction* CalAction(const char* name) const;
+    // Whole days between two date-times, counted positive.
+    static double WholeDaysBetween(platform::TDateTime a, platform::TDateTime b);
     std::unique_ptr<CalibrationServices> calibrationServices_;
     std::unique_ptr<TCalLog> calLogOwner_;
     QString statusHint_;

@@ -144,7 +144,7 @@ void TVTProMaster::FormDestroy() {
         fields_.hVuThread.store(nullptr);
         workers_->StopVuThread();
     }
-    if (formCreated_) EndCalLog();
+    FinishCalLog();
     delete fields_.AnzeigeDaten.exchange(nullptr);
     delete messDaten.exchange(nullptr);
     delete defaultDaten.exchange(nullptr);

@@ -245,7 +245,7 @@ TEST_F(CalibrationControl, StartInfoShowsTheCalibrationState) {
     StartProgram();
     struct Case {
         const char* name;
-        double calAge;  // days; below 0: no calibration time at all
+        double calAge;  // days; -1: calibration time 0, -2: a time below 0
         bool kalAb;
         int32_t warnMode;
         bool startShown, calibrateShown;
@@ -254,6 +254,7 @@ TEST_F(CalibrationControl, StartInfoShowsTheCalibrationState) {
     const double hour = 1.0 / 24.0;
     const Case cases[] = {
         {"no calibration", -1, false, 2, false, true, QStringLiteral("Text")},
+        {"time below 0 with kalAb", -2, true, 2, false, true, QStringLiteral("Text")},
         {"23 hours with kalAb", 23 * hour, true, 0, true, false, GetLangText(316)},
         {"25 hours with kalAb", 25 * hour, true, 1, true, true, GetLangText(270)},
         {"old without kalAb", 300, false, 0, true, false, GetLangText(316)},
@@ -265,7 +266,7 @@ TEST_F(CalibrationControl, StartInfoShowsTheCalibrationState) {
         preset.kalAb = c.kalAb;
         UsePreset(preset);
         window->ApplyRunSettings();
-        const double calTime = c.calAge < 0 ? 0.0 : CorrectedNow() - c.calAge;
+        const double calTime = c.calAge == -1 ? 0.0 : (c.calAge == -2 ? -5.0 : CorrectedNow() - c.calAge);
         int32_t warnMode = -2;
         bool startShown = false, calibrateShown = false;
         QString caption, modeText;
