@@ -47,6 +47,7 @@
 #include <memory>
 
 #include "audio/wav_recorder.h"
+#include "calibration/calibration_log.h"
 #include "main/display_areas.h"
 #include "main/display_readings.h"
 #include "main/event_messages.h"
@@ -63,6 +64,7 @@
 #include "remote/art_net_drive.h"
 #include "remote/time_server_client.h"
 #include "store/measurement_records.h"
+#include "ui_kit/services/calibration_services.h"
 #include "ui_kit/services/main_window_services.h"
 #include "ui_kit/services/report_services.h"
 
@@ -352,6 +354,36 @@ public:
     void PrintFromFiles(bool askSettings);
     // The protocol menu's items, set as the menu opens.
     void PrepareReportMenu();
+    // --- Calibration: status, offsets, corrections, pre-start checks and log (calibration_*.cpp) ---
+    // Bit 0 the calibration is valid, bit 1 the corrections are.
+    int32_t ApplyCalibration();
+    void CheckCalStatus();
+    void SetCalNeeded(int32_t reason);
+    void SetMicConfig(bool ask, bool twoMics);
+    void ResetCalibration();
+    QString CalReminderText() const;
+    void ShowCalReminder();
+    void ResetKorrData();
+    void ClearKorrValues();
+    void ShowKorrStatus();
+    // Answers of the start: 1 cancel, 2 start, 3 calibrate, 4 options, 5 data entry.
+    int32_t ShowStartInfo(platform::TDateTime calTime, int32_t fileCheck);
+    // 0 start, 1 cancel, 3 calibrate.
+    int32_t CheckHeadroom();
+    void RunCalibration();
+    void ReportNoCorrectionWizard();
+    double ReadRefVal();
+    void InitCalLog();
+    // False when the log could not be saved; it then stays in memory.
+    bool EndCalLog();
+    bool SaveCalLog();
+    QString CalLogFile() const;
+    int32_t StatusID() const { return fields_.StatusID.load(); }
+    const QString& StatusHint() const { return statusHint_; }
+    int32_t KalStatus() const { return kalStatus_; }
+    // The calibration services the window registered are the ones in use
+    // (a test may have registered its own before).
+    bool OwnsCalibration() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -598,4 +630,25 @@ private:
     QAction* printLastDirectAction_ = nullptr;
     TVtNameCreator* nameCreator_ = nullptr;
     TReportNamingService* reportNamingService_ = nullptr;
+    // Calibration (calibration_control.cpp, calibration_status.cpp, calibration_pre_start.cpp)
+    void StartCalibrationServices();
+    void EndCalibrationServices();
+    void RegisterCalibrationNotifications();
+    void WireCalibrationActions();
+    void StartUpCorrectionStatus();
+    bool StartUpApplyCalibration();
+    void ReloadCalLog();
+    // At exit: saved when it can be, and never left published past the window.
+    void FinishCalLog();
+    void DeriveCalStatus();
+    int32_t InputDifferences();
+    void OnInputState(uintptr_t code, intptr_t runStateWord);
+    QStringList StartInfoModeLines() const;
+    QAction* CalAction(const char* name) const;
+    // Whole days between two date-times, counted positive.
+    static double WholeDaysBetween(platform::TDateTime a, platform::TDateTime b);
+    std::unique_ptr<CalibrationServices> calibrationServices_;
+    std::unique_ptr<TCalLog> calLogOwner_;
+    QString statusHint_;
+    int32_t kalStatus_ = 0;
 };

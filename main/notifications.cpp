@@ -13,6 +13,7 @@
 namespace {
 
 constexpr int32_t kInfoAnswerChangeDisplay = 3;
+constexpr int32_t kInfoAnswerCalibrate = 6;
 
 }  // namespace
 
@@ -69,6 +70,7 @@ void TVTProMaster::RegisterNotifications() {
     RegisterEventNotifications();
     dispatch_.Add(kNotifyDisplayElementChosen, [this](int32_t answer) { DisplayElementChosen(answer); });
     RegisterRemoteNotifications();
+    RegisterCalibrationNotifications();
 }
 
 // The measurement run: storing, stopping, the end dialog and the limit states.
@@ -102,6 +104,7 @@ void TVTProMaster::InfoAnswer(int32_t code) {
     // the other answers name come with the windows they open.
     CloseInfoWindow();
     if (code == kInfoAnswerChangeDisplay) SelectDisplayElement(pickArea.load());
+    if (code == kInfoAnswerCalibrate) RunCalibration();
 }
 
 void TVTProMaster::CloseInfoWindow() {

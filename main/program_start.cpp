@@ -71,6 +71,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
     // it stays registered until every thread that may call it has ended.
     RegisterMainWindowServices(this);
     CreateRemoteOutputs();
+    StartCalibrationServices();
     observeNotifications_ = options.observeNotifications;
     defaultDaten.store(nullptr);
     messDaten.store(nullptr);
@@ -89,6 +90,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
 
     handle_ = platform::RegisterWindow([this](uint32_t msg, uintptr_t w, intptr_t l) {
         if (msg == WM_MAIN_NOTIFY) WMMainNotify(w, l);
+        if (msg == WM_INPUT_RUNNING) OnInputState(w, l);
     });
     mainWnd.store(handle_);
     RegisterNotifications();
@@ -154,6 +156,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
     LoadDefaultStore();
 
     BuildForm();
+    WireCalibrationActions();
     SetDisplayColors(displayLayout.load(), true);
     messDaten.store(new TDaten());
     ResetMidiOutputs();
@@ -186,8 +189,10 @@ void TVTProMaster::InitAfterCreate() {
     LoadDeviceSettings();
     ApplyWindowPlacement();
     webClientLimit.store(kWebSessionLimit);
+    StartUpCorrectionStatus();
     InitVuLabels();
     vuView_->RebuildVuScale();
+    const bool remindersDue = StartUpApplyCalibration();
     ResetMidiOutputs();
     if (TDaten* display = fields_.AnzeigeDaten.load(); display && defaultDaten.load())
         defaultDaten.load()->CopyTo(*display);
@@ -202,6 +207,7 @@ void TVTProMaster::InitAfterCreate() {
     if (settings_.autoStart) QTimer::singleShot(0, this, [this] { AutoStartMessung(); });
     RefreshEventZoom(false);
     if (graphView_) graphView_->StartTimer();
+    if (remindersDue) ShowCalReminder();
 }
 
 // The previous version's settings are offered once: only while the current

@@ -45,6 +45,7 @@ void TVTProMaster::ApplyRunSettings() {
     if (TCalcer* calculation = calcer.load()) calculation->ResetCalculation();
     // The lower info area and the block table show the preset's labels and limits.
     if (infoPanels_) infoPanels_->RepaintAll();
+    ReloadCalLog();
 }
 
 void TVTProMaster::ApplyPresetLimits() {

@@ -149,6 +149,7 @@ void TVTProMaster::FormDestroy() {
         fields_.hVuThread.store(nullptr);
         workers_->StopVuThread();
     }
+    FinishCalLog();
     delete fields_.AnzeigeDaten.exchange(nullptr);
     delete messDaten.exchange(nullptr);
     delete defaultDaten.exchange(nullptr);
@@ -160,5 +161,6 @@ void TVTProMaster::FormDestroy() {
     mainWnd.store(0);
     DestroyRemoteOutputs();
     sftpUpload_.reset();
+    EndCalibrationServices();
     RegisterMainWindowServices(nullptr);
 }

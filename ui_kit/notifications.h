@@ -66,6 +66,9 @@ enum NotifyCode : uintptr_t {
     kNotifyStatusLine = 323,
     kNotifyArtNetSwitch = 512,
     kNotifyArtNetSetup = 513,
+    // The calibration wizard and its remote state.
+    kNotifyCalWizardStatus = 264,
+    kNotifyCalIpState = 265,
 };
 
 // Arguments of kNotifyNewValues: only a finished 125 ms block counts as new values.
