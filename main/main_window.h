@@ -82,6 +82,7 @@ class TSelectDisplay;
 class TBitmap32;
 class QRectF;
 class TTrayIcon;
+class TAudioBackEnds;
 
 // What the program was started with.
 struct StartOptions {
@@ -330,6 +331,11 @@ public:
     void PrepareEventListMenu();
     void ClearEvent1Click();
 
+    // --- Audio interfaces: back-ends, test signal, device dialog (audio_interfaces.cpp) ---
+    // The window messages of the audio input: 0xB0 (the input runs) and 0xB2 (a driver's request).
+    void AudioWindowMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam);
+    QMenu* LevelMenu() const { return popVol_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -547,4 +553,10 @@ private:
     QAction* boldLabelAction_ = nullptr;
     QMenu* eventListMenu_ = nullptr;
     QAction* clearEventAction_ = nullptr;
+    // Audio interfaces: back-ends, test signal, device dialog (audio_interfaces.cpp)
+    void WireAudioInterfaces();
+    void BuildLevelMenu();
+    void RegisterAudioNotifications();
+    std::unique_ptr<TAudioBackEnds> audioBackEnds_;
+    QMenu* popVol_ = nullptr;
 };

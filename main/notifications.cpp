@@ -68,6 +68,7 @@ void TVTProMaster::RegisterNotifications() {
     RegisterRunNotifications();
     RegisterEventNotifications();
     dispatch_.Add(kNotifyDisplayElementChosen, [this](int32_t answer) { DisplayElementChosen(answer); });
+    RegisterAudioNotifications();
 }
 
 // The measurement run: storing, stopping, the end dialog and the limit states.

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "audio/audio_back_ends.h"
 #include "audio/audio_start_stop.h"
 #include "audio/wasapi_devices.h"
 #include "main/command_line.h"
@@ -87,6 +88,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
 
     handle_ = platform::RegisterWindow([this](uint32_t msg, uintptr_t w, intptr_t l) {
         if (msg == WM_MAIN_NOTIFY) WMMainNotify(w, l);
+        else AudioWindowMessage(msg, w, l);
     });
     mainWnd.store(handle_);
     RegisterNotifications();
@@ -152,6 +154,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
     BuildForm();
     SetDisplayColors(displayLayout.load(), true);
     messDaten.store(new TDaten());
+    WireAudioInterfaces();
     ResetMidiOutputs();
     PostMainNotify(kNotifyClockTick, 0);
 

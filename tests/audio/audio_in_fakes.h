@@ -36,11 +36,13 @@ public:
     std::atomic<bool> measuring{false};
     int updateVuLayoutCalls = 0;
     int stopRecordingCalls = 0;
+    std::vector<QString> eventMessages;
 
     bool GetMessungLaeuft() override { return measuring.load(); }
     void UpdateIt() override { QCoreApplication::processEvents(); }
     void UpdateVuLayout() override { ++updateVuLayoutCalls; }
     void StopRecording() override { ++stopRecordingCalls; }
+    void AddEventMessage(const QString& text, bool, bool) override { eventMessages.push_back(text); }
 };
 
 class RecordingPeers : public AudioPeers {

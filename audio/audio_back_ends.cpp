@@ -1,0 +1,26 @@
+#include "audio/audio_back_ends.h"
+
+#include "audio/test_signal.h"
+#include "audio/wasapi_streams.h"
+#include "ui_kit/services/main_window_services.h"
+#include "ui_kit/shared_state.h"
+
+TAudioBackEnds::TAudioBackEnds() { RegisterAudioPeers(this); }
+
+TAudioBackEnds::~TAudioBackEnds() {
+    // An ASIO output ends with its driver, which the input's stop closes.
+    MainWindowServices* services = mainWindowServices();
+    if (services != nullptr && services->Fields().IOMode.load() != 1) ::StopAudioOut();
+    if (audioPeers() == this) RegisterAudioPeers(nullptr);
+}
+
+// The ASIO back-end is not part of the program yet: the input stays off and
+// the device line says so.
+void TAudioBackEnds::StartAsioIn(bool) { ClearRunState(); }
+bool TAudioBackEnds::AsioDriverOpen() { return false; }
+void TAudioBackEnds::CloseAsio() { ClearRunState(); }
+std::optional<double> TAudioBackEnds::AsioSampleRate() { return std::nullopt; }
+
+void TAudioBackEnds::OpenWasapiIn() { ::OpenWasapiIn(); }
+void TAudioBackEnds::CloseWasapiIn() { ::CloseWasapiIn(); }
+void TAudioBackEnds::StopAudioOut() { ::StopAudioOut(); }
