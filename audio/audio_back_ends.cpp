@@ -1,5 +1,6 @@
 #include "audio/audio_back_ends.h"
 
+#include "audio/asio_backend.h"
 #include "audio/test_signal.h"
 #include "audio/wasapi_streams.h"
 #include "ui_kit/services/main_window_services.h"
@@ -14,12 +15,10 @@ TAudioBackEnds::~TAudioBackEnds() {
     if (audioPeers() == this) RegisterAudioPeers(nullptr);
 }
 
-// The ASIO back-end is not part of the program yet: the input stays off and
-// the device line says so.
-void TAudioBackEnds::StartAsioIn(bool) { ClearRunState(); }
-bool TAudioBackEnds::AsioDriverOpen() { return false; }
-void TAudioBackEnds::CloseAsio() { ClearRunState(); }
-std::optional<double> TAudioBackEnds::AsioSampleRate() { return std::nullopt; }
+void TAudioBackEnds::StartAsioIn(bool withOutput) { ::StartAsioIn(withOutput); }
+bool TAudioBackEnds::AsioDriverOpen() { return ::AsioDriverOpen(); }
+void TAudioBackEnds::CloseAsio() { ::CloseAsio(); }
+std::optional<double> TAudioBackEnds::AsioSampleRate() { return ::AsioSampleRate(); }
 
 void TAudioBackEnds::OpenWasapiIn() { ::OpenWasapiIn(); }
 void TAudioBackEnds::CloseWasapiIn() { ::CloseWasapiIn(); }

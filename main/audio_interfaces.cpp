@@ -5,6 +5,7 @@
 // and the ASIO driver's requests (0xB2).
 #include <QMenu>
 
+#include "audio/asio_backend.h"
 #include "audio/audio_back_ends.h"
 #include "audio/test_signal.h"
 #include "audio/wasapi_streams.h"
@@ -52,4 +53,6 @@ void TVTProMaster::RegisterAudioNotifications() {
 void TVTProMaster::AudioWindowMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
     if (msg == WM_INPUT_RUNNING && wParam == kInputRunningCode && (static_cast<uint32_t>(lParam) & kRunInput) != 0)
         CheckInputVolume();
+    else if (msg == WM_ASIO_RESET)
+        ResetASIODriver(lParam);
 }
