@@ -279,6 +279,7 @@ void TAsioIn::Execute() {
     while (!Terminated()) {
         if (!conversionWake.Wait(kConversionWakeMs) || Terminated()) continue;
         ConvertHalf(asioHalf.load(std::memory_order_acquire), myA96, asioBufferSize.load(std::memory_order_relaxed));
+        TellRingPublished(ringWritePos.Slot());
     }
 }
 
@@ -431,6 +432,10 @@ bool StartAsioIn(bool withOutput) {
         // The rings see a run's state before the driver's first switch.
         SetSecondInputRunning(twoInputs);
         SetOutputRunning(outputOn);
+        // A wake left from the end of the last run's threads must not
+        // convert a half-buffer of this one.
+        conversionWake.Reset();
+        fillWake.Reset();
         auto* conversion = new TAsioIn;
         conversion->SetA96(run.a96);
         conversion->Start();
