@@ -418,7 +418,10 @@ bool StartAsioIn(bool withOutput) {
                 FillOutput(run.outStore[i].data(), n, asioOutType.load(), GainUnderLock());
                 outFilled[i].store(true);
             }
-            asioNextFill.store(1);
+            // Buffer 0 holds the table's first samples: playing it first
+            // keeps the noise in order (starting with buffer 1 swapped the
+            // first two blocks).
+            asioNextFill.store(0);
         }
         ok = CheckAsioError(driver->createBuffers(run.infos.data(), static_cast<int32_t>(run.infos.size()), n, &callbacks),
                             false, QStringLiteral("Create Buffers"), false);
