@@ -7,6 +7,7 @@
 
 #include "audio/asio_backend.h"
 #include "audio/audio_back_ends.h"
+#include "audio/audio_device_setup.h"
 #include "audio/test_signal.h"
 #include "audio/wasapi_streams.h"
 #include "main/main_window.h"
@@ -25,6 +26,14 @@ void TVTProMaster::WireAudioInterfaces() {
     InitPinkNoiseBuffer();
     SetLevel(kStartLevelDb);
     BuildLevelMenu();
+    // The settings menu's "Audio I/O Konfiguration", while no measurement runs.
+    if (settingsMenu_ != nullptr) {
+        if (auto* item = settingsMenu_->findChild<QAction*>(QStringLiteral("aSelectSC"))) {
+            item->setEnabled(true);
+            connect(item, &QAction::triggered, this, [] { aSelectSCExecute(); });
+            connect(settingsMenu_, &QMenu::aboutToShow, item, [this, item] { item->setEnabled(!GetMessungLaeuft()); });
+        }
+    }
 }
 
 void TVTProMaster::BuildLevelMenu() {

@@ -1,6 +1,7 @@
 // The main window's handlers of the notification message. Workers, callbacks
 // and dialogs post a code and an argument; the handler runs here, on the GUI
 // thread, in the order of the posts.
+#include "audio/audio_device_setup.h"
 #include "audio/audio_start_stop.h"
 #include "main/graph_view.h"
 #include "main/main_window.h"
@@ -13,6 +14,7 @@
 namespace {
 
 constexpr int32_t kInfoAnswerChangeDisplay = 3;
+constexpr int32_t kInfoAnswerAudioSetup = 1;
 
 }  // namespace
 
@@ -102,6 +104,7 @@ void TVTProMaster::InfoAnswer(int32_t code) {
     // the other answers name come with the windows they open.
     CloseInfoWindow();
     if (code == kInfoAnswerChangeDisplay) SelectDisplayElement(pickArea.load());
+    if (code == kInfoAnswerAudioSetup) aSelectSCExecute();
 }
 
 void TVTProMaster::CloseInfoWindow() {
