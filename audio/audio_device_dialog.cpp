@@ -174,7 +174,7 @@ void TIOSelect::BuildControls() {
     toggle(sShowAll, pbShowAll);
 
     SetupFlatButton(pbOk, 427, [this] {
-        if (pbOk->isVisible()) done(1);
+        if (!pbOk->isHidden()) done(1);
     });
     SetupFlatButton(pbCancel, 403, [this] { done(2); });
     SetupFlatButton(pbRescan, 891, [this] { Rescan(); });
@@ -428,7 +428,7 @@ void TIOSelect::RepaintSelectors() {
     cbModeAsio.SetSelected(myAudioMode == 1);
     cbModeWAS.SetSelected(myAudioMode == 2);
     for (TPaintBox32* b : {pbAmWave, pbAmAsio, pbAmWAS})
-        if (b->isVisible()) b->Invalidate();
+        if (!b->isHidden()) b->Invalidate();
 }
 
 void TIOSelect::CheckValues() {
@@ -571,7 +571,7 @@ void TIOSelect::Rescan() {
 
 void TIOSelect::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (pbOk->isVisible() && pbOk->isEnabled()) {
+        if (!pbOk->isHidden() && pbOk->isEnabled()) {
             pbOk->Tag = 1;
             done(1);
         }
