@@ -145,8 +145,10 @@ void TwasOut::Execute() {
     uint32_t total = 0;
     if (client) client->GetBufferSize(&total);
     while (!Terminated()) {
-        if (!WaitForBuffer(event, TerminateEvent(), kRenderWaitMs)) continue;
-        if (!client) continue;
+        // A time-out fills what has room too: a wake the server never sent
+        // must not leave the signal silent until the next one.
+        WaitForBuffer(event, TerminateEvent(), kRenderWaitMs);
+        if (Terminated() || !client) continue;
         const double g = CurrentOutputGain();
         uint32_t padding = 0;
         if (Failed(client->GetCurrentPadding(&padding)) || padding >= total) continue;

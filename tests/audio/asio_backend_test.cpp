@@ -227,11 +227,13 @@ TEST_F(AsioBackendTest, TheOutputCarriesGainTimesTableAndALateBufferPlaysSilence
         // The GUI holds the gain: the filler waits, the switches go on.
         std::lock_guard hold(outputGainLock);
         const std::vector<double> second = Cycle({Ramp(256, 256)});
-        const std::vector<double> third = Cycle({Ramp(512, 256)});
+        Cycle({Ramp(512, 256)});
+        // Buffer 1 played in the second switch; the filler cannot have refilled it since.
+        const std::vector<double> fourth = Cycle({Ramp(768, 256)});
         EXPECT_EQ(second[0], static_cast<double>(static_cast<float>(0.5 * noiseTable[256])));
-        EXPECT_EQ(third, std::vector<double>(256, 0.0)) << "a buffer not refilled in time is silence";
+        EXPECT_EQ(fourth, std::vector<double>(256, 0.0)) << "a buffer not refilled in time is silence";
     }
-    EXPECT_EQ(Ring(sampleRing1).size(), 3u * 256u);
+    EXPECT_EQ(Ring(sampleRing1).size(), 4u * 256u);
 }
 
 TEST_F(AsioBackendTest, StoppingTheASIOOutputKeepsTheInput) {
