@@ -40,7 +40,7 @@ void SelectObject(QComboBox* combo, int32_t object, int fallback) {
 }
 
 // The query format of the wave lists: 32-bit stereo at 48 kHz, extensible.
-bool WaveInAnswers(uint32_t id) {
+platform::WaveFormat QueryFormat() {
     platform::WaveFormat f;
     f.formatTag = platform::kWaveFormatExtensible;
     f.channels = 2;
@@ -49,19 +49,17 @@ bool WaveInAnswers(uint32_t id) {
     f.blockAlign = 8;
     f.avgBytesPerSec = 384000;
     f.extraSize = 22;
+    return f;
+}
+
+bool WaveInAnswers(uint32_t id) {
+    const platform::WaveFormat f = QueryFormat();
     platform::WaveHandle h = 0;
     return platform::WaveInOpen(&h, id, &f, nullptr, 0, platform::kWaveFormatQuery) == platform::kWaveNoError;
 }
 
 bool WaveOutAnswers(uint32_t id) {
-    platform::WaveFormat f;
-    f.formatTag = platform::kWaveFormatExtensible;
-    f.channels = 2;
-    f.samplesPerSec = 48000;
-    f.bitsPerSample = 32;
-    f.blockAlign = 8;
-    f.avgBytesPerSec = 384000;
-    f.extraSize = 22;
+    const platform::WaveFormat f = QueryFormat();
     platform::WaveHandle h = 0;
     return platform::WaveOutOpen(&h, id, &f, nullptr, 0, platform::kWaveFormatQuery) == platform::kWaveNoError;
 }

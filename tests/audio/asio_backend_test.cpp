@@ -30,14 +30,7 @@ class AsioBackendTest : public AudioInFixture {
 protected:
     void SetUp() override {
         AudioInFixture::SetUp();
-        platform::Registry hive(dir.filePath("machine.hive"));
-        const QString id = platform::GuidToText(platform::kSimulatedAsioClsid);
-        ASSERT_TRUE(hive.OpenKey("software\\asio\\Simulated ASIO", true));
-        ASSERT_TRUE(hive.WriteString("clsid", id));
-        ASSERT_TRUE(hive.OpenKey("software\\classes\\clsid\\" + id + "\\InprocServer32", true));
-        ASSERT_TRUE(hive.WriteString(QString(), QCoreApplication::applicationFilePath()));
-        ASSERT_TRUE(hive.CloseKey());
-        platform::Registry::SetHiveFiles(dir.filePath("user.hive"), dir.filePath("machine.hive"));
+        const QString id = InstallAsioDriver("Simulated ASIO", platform::kSimulatedAsioClsid, QCoreApplication::applicationFilePath());
         main.fields.IOMode.store(1);
         main.fields.AsioGuid = QUuid(id);
         main.fields.ASIODeviceName = "Simulated ASIO";

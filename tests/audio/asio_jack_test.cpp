@@ -9,6 +9,7 @@
 
 #include <jack/jack.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -39,6 +40,7 @@ public:
         in_ = jack_port_register(client_, "rec", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
         recorded_.reserve(48000 * 4);
         jack_set_process_callback(client_, &Process, this);
+        jack_set_xrun_callback(client_, &Overrun, this);
         return jack_activate(client_) == 0;
     }
 
@@ -59,6 +61,8 @@ public:
         std::lock_guard guard(lock_);
         return recorded_;
     }
+
+    int64_t Overruns() const { return overruns_.load(); }
 
     bool SetPeriod(jack_nframes_t frames) { return jack_set_buffer_size(client_, frames) == 0; }
 
@@ -81,6 +85,12 @@ private:
         return 0;
     }
 
+    static int Overrun(void* self) {
+        ++static_cast<RampClient*>(self)->overruns_;
+        return 0;
+    }
+
+    std::atomic<int64_t> overruns_{0};
     jack_client_t* client_ = nullptr;
     jack_port_t* out_[2] = {};
     jack_port_t* in_ = nullptr;
@@ -97,14 +107,7 @@ protected:
         AudioInFixture::SetUp();
         server = std::make_unique<TestJackServer>();
         if (!server->Ready()) GTEST_SKIP() << "no JACK server for this test: " << qPrintable(server->Reason());
-        platform::Registry hive(dir.filePath("machine.hive"));
-        const QString id = platform::GuidToText(platform::kJackAsioClsid);
-        ASSERT_TRUE(hive.OpenKey("software\\asio\\JACK", true));
-        ASSERT_TRUE(hive.WriteString("clsid", id));
-        ASSERT_TRUE(hive.OpenKey("software\\classes\\clsid\\" + id + "\\InprocServer32", true));
-        ASSERT_TRUE(hive.WriteString(QString(), "libjack.so.0"));
-        ASSERT_TRUE(hive.CloseKey());
-        platform::Registry::SetHiveFiles(dir.filePath("user.hive"), dir.filePath("machine.hive"));
+        const QString id = InstallAsioDriver("JACK", platform::kJackAsioClsid, "libjack.so.0");
         main.fields.IOMode.store(1);
         main.fields.AsioGuid = QUuid(id);
         main.fields.ASIODeviceName = "JACK";
@@ -138,16 +141,23 @@ protected:
     RampClient ramp;
 };
 
-// The ramp's values from the first one that arrived on: each the next.
-void ExpectGaplessRamp(const std::vector<double>& ring, double sign) {
+// The ramp's values from the first one that arrived on: each the next,
+// bit for bit. A server that overran under load (--no-realtime) skips whole
+// periods of a client; those are the only jumps allowed, one per overrun.
+void ExpectGaplessRamp(const std::vector<double>& ring, double sign, int64_t overruns) {
     size_t first = 0;
     while (first < ring.size() && ring[first] == 0.0) ++first;
     ASSERT_LT(first + 48000, ring.size()) << "a second of the ramp arrived";
+    int64_t jumps = 0;
     for (size_t i = first + 1; i < ring.size(); ++i) {
+        const double value = sign * ring[i] * kRampSpan;
+        ASSERT_EQ(value, std::nearbyint(value)) << "sample " << i << " is a ramp value, bit-exact";
         const long previous = std::lround(sign * ring[i - 1] * kRampSpan);
-        const double expected = static_cast<double>(previous % kRampSpan + 1);
-        ASSERT_EQ(sign * ring[i] * kRampSpan, expected) << "sample " << i;
+        if (static_cast<long>(value) == previous % kRampSpan + 1) continue;
+        ASSERT_EQ((static_cast<long>(value) - previous - 1) % 256, 0) << "sample " << i << ": only whole periods";
+        ++jumps;
     }
+    EXPECT_LE(jumps, overruns) << "a jump without an overrun of the server";
 }
 
 }  // namespace
@@ -162,8 +172,8 @@ TEST_F(AsioJackTest, TwoRampsReachTheRingsBitExactAndGapless) {
     CloseAsio();
     const std::vector<double> one = Written(sampleRing1);
     const std::vector<double> two = Written(sampleRing2);
-    ExpectGaplessRamp(one, 1.0);
-    ExpectGaplessRamp(two, -1.0);
+    ExpectGaplessRamp(one, 1.0, ramp.Overruns());
+    ExpectGaplessRamp(two, -1.0, ramp.Overruns());
     EXPECT_EQ(one.size() % 256, 0u) << "whole periods only";
     EXPECT_EQ(Count(WM_ASIO_RESET, platform::kAsioBufferSizeChange) + Count(WM_ASIO_RESET, 16), 0)
         << "the server's calls at registration and activation restart nothing";
@@ -185,9 +195,19 @@ TEST_F(AsioJackTest, TheOutputPortCarriesGainTimesTable) {
     size_t k = 0;
     while (k < noiseTable.size() && static_cast<float>(0.5 * noiseTable[k]) != rec[first]) ++k;
     ASSERT_LT(k, noiseTable.size());
-    size_t matching = 0;
-    for (size_t i = first; i < first + 2048; ++i) matching += rec[i] == static_cast<float>(0.5 * noiseTable[k + i - first]) ? 1 : 0;
-    EXPECT_EQ(matching, 2048u) << "the table in order, gain 0.5";
+    // Block by block the table goes on in order; a block the filler did not
+    // finish in time (a loaded machine) is silence and takes nothing from it.
+    size_t silent = 0;
+    for (size_t block = first; block + 256 <= first + 2048; block += 256) {
+        if (std::all_of(rec.begin() + block, rec.begin() + block + 256, [](float v) { return v == 0.0f; })) {
+            ++silent;
+            continue;
+        }
+        for (size_t i = 0; i < 256; ++i)
+            ASSERT_EQ(rec[block + i], static_cast<float>(0.5 * noiseTable[(k + i) % noiseTable.size()])) << block + i;
+        k += 256;
+    }
+    EXPECT_LT(silent, 4u);
 }
 
 TEST_F(AsioJackTest, AKilledServerIsOneAudioFailureAndTheCloseDoesNotHang) {

@@ -49,15 +49,8 @@ protected:
     }
 
     void InstallSimulatedAsio() {
-        platform::Registry hive(dir.filePath("machine.hive"));
-        const QString id = platform::GuidToText(platform::kSimulatedAsioClsid);
-        ASSERT_TRUE(hive.OpenKey("software\\asio\\Simulated ASIO", true));
-        ASSERT_TRUE(hive.WriteString("clsid", id));
-        ASSERT_TRUE(hive.OpenKey("software\\classes\\clsid\\" + id + "\\InprocServer32", true));
-        ASSERT_TRUE(hive.WriteString(QString(), QCoreApplication::applicationFilePath()));
-        ASSERT_TRUE(hive.CloseKey());
-        platform::Registry::SetHiveFiles(dir.filePath("user.hive"), dir.filePath("machine.hive"));
-        main.fields.AsioGuid = QUuid(id);
+        main.fields.AsioGuid = QUuid(
+            InstallAsioDriver("Simulated ASIO", platform::kSimulatedAsioClsid, QCoreApplication::applicationFilePath()));
     }
 
     static QStringList Items(const QComboBox* c) {

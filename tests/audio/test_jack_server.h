@@ -6,7 +6,9 @@
 #include <QString>
 
 #include <jack/jack.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,7 +26,13 @@ extern char** environ;
 class TestJackServer {
 public:
     explicit TestJackServer(int period = 256, int rate = 48000) {
-        name_ = "veltaro_test_" + std::to_string(getpid()) + "_" + std::to_string(++Serial());
+        // jackd keeps a dead server's slot in its shared table until a server
+        // of the same name starts again, and the table has only eight: the
+        // names come from a small set, each held by a lock file while in use.
+        if (!TakeName()) {
+            reason_ = "every JACK test server name is in use";
+            return;
+        }
         int fds[2];
         if (pipe(fds) != 0) {
             reason_ = "no pipe";
@@ -72,6 +80,7 @@ public:
         End(SIGTERM);
         if (reader_.joinable()) reader_.join();
         unsetenv("JACK_DEFAULT_SERVER");
+        if (lockFd_ >= 0) close(lockFd_);
     }
 
     void Kill() { End(SIGKILL); }
@@ -79,9 +88,19 @@ public:
     QString Reason() const { return QString::fromStdString(reason_); }
 
 private:
-    static int& Serial() {
-        static int serial = 0;
-        return serial;
+    bool TakeName() {
+        for (int i = 0; i < 4; ++i) {
+            const std::string lock = "/tmp/veltaro_asio_test_" + std::to_string(i) + ".lock";
+            const int fd = open(lock.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+            if (fd < 0) continue;
+            if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+                lockFd_ = fd;
+                name_ = "veltaro_asio_test_" + std::to_string(i);
+                return true;
+            }
+            close(fd);
+        }
+        return false;
     }
 
     void End(int signal) {
@@ -110,6 +129,7 @@ private:
 
     std::string name_;
     std::string reason_;
+    int lockFd_ = -1;
     pid_t pid_ = -1;
     std::thread reader_;
     std::mutex lock_;
