@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -44,7 +45,13 @@ RunningBuffers run;
 AsioCallbacks callbacks{&bufferSwitch, &sampleRateDidChange, &asioMessage, &bufferSwitchTimeInfo};
 LockFreeEvent conversionWake;
 LockFreeEvent fillWake;
-std::atomic<bool> outFilled[2];
+// The switch that is to play each output buffer next, and the switch the
+// filler filled it for. A buffer plays only at its own switch: one the filler
+// finished too late is silence then and is filled again for a later switch,
+// so the noise never plays out of order.
+std::atomic<uint64_t> wantedTurn[2];
+std::atomic<uint64_t> filledTurn[2];
+uint64_t switchTurn = 0;  // the driver's thread's own once the driver runs
 // The rate the driver was started with, for the driver's own threads.
 std::atomic<int32_t> startedRate{0};
 
@@ -137,14 +144,15 @@ void ServeOutput(int32_t index) {
     if (d == nullptr) return;
     const int32_t next = asioNextFill.load(std::memory_order_relaxed);
     const auto bytes = static_cast<size_t>(asioOutBytes.load(std::memory_order_relaxed));
-    // A buffer the filler has not finished in time plays as silence.
-    if (testSignalOn.load(std::memory_order_relaxed) && outFilled[next].exchange(false, std::memory_order_acq_rel))
+    if (testSignalOn.load(std::memory_order_relaxed) && filledTurn[next].load(std::memory_order_acquire) == switchTurn)
         std::memcpy(d, run.outStore[next].data(), bytes);
     else
         std::memset(d, 0, bytes);
+    wantedTurn[next].store(switchTurn + 2, std::memory_order_release);
     asioFillIndex.store(next, std::memory_order_release);
     fillWake.Set();
     asioNextFill.store(1 - next, std::memory_order_relaxed);
+    ++switchTurn;
 }
 
 // Ends what a start left behind, in the order the driver needs.
@@ -287,10 +295,17 @@ void OutFill::Execute() {
     while (!Terminated()) {
         if (!fillWake.Wait(kFillerWakeMs) || Terminated()) continue;
         const double g = GainUnderLock();
-        const int32_t i = asioFillIndex.load(std::memory_order_acquire);
-        FillOutput(run.outStore[i].data(), asioBufferSize.load(std::memory_order_relaxed),
-                   asioOutType.load(std::memory_order_relaxed), g);
-        outFilled[i].store(true, std::memory_order_release);
+        // Wakes may come together: every buffer behind its turn is filled,
+        // the one that plays first first.
+        const uint64_t w0 = wantedTurn[0].load(std::memory_order_acquire);
+        const uint64_t w1 = wantedTurn[1].load(std::memory_order_acquire);
+        for (int32_t i : w0 <= w1 ? std::array<int32_t, 2>{0, 1} : std::array<int32_t, 2>{1, 0}) {
+            const uint64_t wanted = i == 0 ? w0 : w1;
+            if (filledTurn[i].load(std::memory_order_relaxed) == wanted) continue;
+            FillOutput(run.outStore[i].data(), asioBufferSize.load(std::memory_order_relaxed),
+                       asioOutType.load(std::memory_order_relaxed), g);
+            filledTurn[i].store(wanted, std::memory_order_release);
+        }
     }
 }
 
@@ -416,8 +431,10 @@ bool StartAsioIn(bool withOutput) {
                 run.outStore[i].assign(static_cast<size_t>(asioOutBytes.load()), 0);
                 asioOutBuffers[i] = run.outStore[i].data();
                 FillOutput(run.outStore[i].data(), n, asioOutType.load(), GainUnderLock());
-                outFilled[i].store(true);
+                wantedTurn[i].store(static_cast<uint64_t>(i));
+                filledTurn[i].store(static_cast<uint64_t>(i));
             }
+            switchTurn = 0;
             // Buffer 0 holds the table's first samples: playing it first
             // keeps the noise in order (starting with buffer 1 swapped the
             // first two blocks).

@@ -32,6 +32,7 @@ public:
     ~JackAsioDriver() override {
         if (client_ == nullptr) return;
         if (active_) jack_deactivate(client_);
+        AwaitLastCycle();
         ReleaseBuffers();
         jack_client_close(client_);
     }
@@ -70,6 +71,7 @@ public:
         if (client_ == nullptr) return ASE_NotPresent;
         if (active_ && !dead_.load()) jack_deactivate(client_);
         active_ = false;
+        AwaitLastCycle();
         return ASE_OK;
     }
 
@@ -157,6 +159,7 @@ public:
         if (client_ == nullptr) return ASE_NotPresent;
         if (active_ && !dead_.load()) jack_deactivate(client_);
         active_ = false;
+        AwaitLastCycle();
         ReleaseBuffers();
         return ASE_OK;
     }
@@ -184,8 +187,20 @@ private:
         channels_.clear();
     }
 
+    // jack_deactivate waits for the process thread through the server, a
+    // wait no thread checker sees; the cycle count states the hand-over: a
+    // cycle ends with a release, the client's owner acquires after deactivating.
+    void AwaitLastCycle() { (void)cycles_.load(std::memory_order_acquire); }
+
     static int Process(jack_nframes_t frames, void* self) {
         auto* me = static_cast<JackAsioDriver*>(self);
+        const int result = me->Cycle(frames);
+        me->cycles_.fetch_add(1, std::memory_order_release);
+        return result;
+    }
+
+    int Cycle(jack_nframes_t frames) {
+        JackAsioDriver* me = this;
         const AsioCallbacks* callbacks = me->callbacks_.load(std::memory_order_acquire);
         if (callbacks == nullptr || me->channels_.empty()) return 0;
         // A cycle of another size than the buffers converts nothing; the
@@ -242,6 +257,7 @@ private:
     int32_t size_ = 0;
     int half_ = 0;                   // the process thread's own
     std::atomic<const AsioCallbacks*> callbacks_{nullptr};
+    std::atomic<uint64_t> cycles_{0};
 };
 
 }  // namespace

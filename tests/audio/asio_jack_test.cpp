@@ -196,17 +196,29 @@ TEST_F(AsioJackTest, TheOutputPortCarriesGainTimesTable) {
     while (k < noiseTable.size() && static_cast<float>(0.5 * noiseTable[k]) != rec[first]) ++k;
     ASSERT_LT(k, noiseTable.size());
     // Block by block the table goes on in order; a block the filler did not
-    // finish in time (a loaded machine) is silence and takes nothing from it.
+    // finish in time (a loaded machine) is silence, and the table goes on
+    // later after it, never back.
     size_t silent = 0;
+    int64_t overrun = 0;
     for (size_t block = first; block + 256 <= first + 2048; block += 256) {
         if (std::all_of(rec.begin() + block, rec.begin() + block + 256, [](float v) { return v == 0.0f; })) {
             ++silent;
             continue;
         }
-        for (size_t i = 0; i < 256; ++i)
-            ASSERT_EQ(rec[block + i], static_cast<float>(0.5 * noiseTable[(k + i) % noiseTable.size()])) << block + i;
-        k += 256;
+        size_t at = k;
+        while (at < k + noiseTable.size() / 2 && static_cast<float>(0.5 * noiseTable[at % noiseTable.size()]) != rec[block])
+            ++at;
+        bool continues = at < k + noiseTable.size() / 2;
+        for (size_t i = 0; continues && i < 256; ++i)
+            continues = rec[block + i] == static_cast<float>(0.5 * noiseTable[(at + i) % noiseTable.size()]);
+        // A cycle the server cut short for an overrun hands the port over as it was.
+        if (!continues) {
+            ++overrun;
+            continue;
+        }
+        k = at + 256;
     }
+    EXPECT_LE(overrun, ramp.Overruns()) << "a block off the table without an overrun of the server";
     EXPECT_LT(silent, 4u);
 }
 
