@@ -126,6 +126,11 @@ TEST_F(WasapiStreamsTest, TheSineSourceReachesTheRings) {
 }
 
 TEST_F(WasapiStreamsTest, TheTestSignalPlaysAtItsLevelAndFallsSilentWhenSwitchedOff) {
+#if defined(__SANITIZE_THREAD__)
+    // Under ThreadSanitizer the server's monitor falls silent for seconds at
+    // a time; the threads of this path are checked by the other cases.
+    GTEST_SKIP() << "a level read back in real time needs a build at full speed";
+#endif
     InitPinkNoiseBuffer();
     wasOut = kSink;
     StartPinkNoise();
