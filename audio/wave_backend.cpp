@@ -156,12 +156,7 @@ void ConvertIntoRings(const WaveHeader& header) {
         p += 2 * bytes;
     }
     ringWritePos.Publish(static_cast<int32_t>(frames));
-    std::shared_ptr<std::function<void(int32_t)>> observer;
-    {
-        std::lock_guard guard(observerLock);
-        observer = ringObserver;
-    }
-    if (observer) (*observer)(pos);
+    TellRingPublished(pos);
 }
 
 void StopTestSignalOutput() {
@@ -361,4 +356,13 @@ void CloseWaveOut() {
 void SetRingPublishObserver(std::function<void(int32_t position)> observer) {
     std::lock_guard guard(observerLock);
     ringObserver = observer ? std::make_shared<std::function<void(int32_t)>>(std::move(observer)) : nullptr;
+}
+
+void TellRingPublished(int32_t position) {
+    std::shared_ptr<std::function<void(int32_t)>> observer;
+    {
+        std::lock_guard guard(observerLock);
+        observer = ringObserver;
+    }
+    if (observer) (*observer)(position);
 }

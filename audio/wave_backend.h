@@ -63,3 +63,5 @@ bool CheckWaveError(uint32_t code, const QString& step);
 // Sees each new write position right after it is published, on the
 // device's thread. For tests that measure the input rate; empty removes it.
 void SetRingPublishObserver(std::function<void(int32_t position)> observer);
+// Called by every input back-end after it published a block.
+void TellRingPublished(int32_t position);

@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "audio/wasapi_devices.h"
+#include "audio/wasapi_streams.h"
 #include "platform/user_dialogs.h"
 #include "store/measuring_preset.h"
 #include "main/main_window.h"
@@ -164,9 +165,10 @@ void TVTProMaster::DeriveCalStatus() {
     if (QAction* verify = CalAction("miVerify")) verify->setVisible(status != kCalNeeded && status != kInputStopped);
 }
 
-void TVTProMaster::OnInputState(uintptr_t code, intptr_t) {
+void TVTProMaster::OnInputState(uintptr_t code, intptr_t runState) {
     if (code != kInputRunningCode) return;
     if (CalibrationServices* calibration = calibrationServices()) calibration->CheckCalStatus();
+    if ((static_cast<uint32_t>(runState) & kRunInput) != 0) CheckInputVolume();
 }
 
 void TVTProMaster::ResetCalibration() {

@@ -90,6 +90,7 @@ class TTrayIcon;
 class TSftpUploadService;
 class TVtNameCreator;
 class TReportNamingService;
+class TAudioBackEnds;
 
 // What the program was started with.
 struct StartOptions {
@@ -385,6 +386,11 @@ public:
     // (a test may have registered its own before).
     bool OwnsCalibration() const;
 
+    // --- Audio interfaces: back-ends, test signal, device dialog (audio_interfaces.cpp) ---
+    // The window messages of the audio input: 0xB0 (the input runs) and 0xB2 (a driver's request).
+    void AudioWindowMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam);
+    QMenu* LevelMenu() const { return popVol_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -651,4 +657,10 @@ private:
     std::unique_ptr<TCalLog> calLogOwner_;
     QString statusHint_;
     int32_t kalStatus_ = 0;
+    // Audio interfaces: back-ends, test signal, device dialog (audio_interfaces.cpp)
+    void WireAudioInterfaces();
+    void BuildLevelMenu();
+    void RegisterAudioNotifications();
+    std::unique_ptr<TAudioBackEnds> audioBackEnds_;
+    QMenu* popVol_ = nullptr;
 };

@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "audio/audio_device_setup.h"
 #include "audio/audio_start_stop.h"
 #include "audio/calculation_thread.h"
 #include "audio/value_reader.h"
@@ -350,8 +351,10 @@ void TVTProMaster::AudioFailureStop() {
     }
     if (fields_.IOMode.load() == 1) StopAudioIn();
     text += QStringLiteral("To change the audio device settings\r\nselect YES, \r\nto exit the software select NO.");
-    if (AskMessageTexts(text, GetLangText(6), GetLangText(208), GetLangText(20), this) == platform::kMessageLeft) {
+    const int answer = AskMessageTexts(text, GetLangText(6), GetLangText(208), GetLangText(20), this);
+    if (answer == platform::kMessageLeft) {
         close();
+    } else if (answer == platform::kMessageRight) {
+        aSelectSCExecute();  // "Audio Device Setup"
     }
-    // "Audio Device Setup" opens the audio device dialog once the program has one.
 }

@@ -1,6 +1,7 @@
 // The main window's handlers of the notification message. Workers, callbacks
 // and dialogs post a code and an argument; the handler runs here, on the GUI
 // thread, in the order of the posts.
+#include "audio/audio_device_setup.h"
 #include "audio/audio_start_stop.h"
 #include "main/graph_view.h"
 #include "main/main_window.h"
@@ -14,6 +15,7 @@ namespace {
 
 constexpr int32_t kInfoAnswerChangeDisplay = 3;
 constexpr int32_t kInfoAnswerCalibrate = 6;
+constexpr int32_t kInfoAnswerAudioSetup = 1;
 
 }  // namespace
 
@@ -71,6 +73,7 @@ void TVTProMaster::RegisterNotifications() {
     dispatch_.Add(kNotifyDisplayElementChosen, [this](int32_t answer) { DisplayElementChosen(answer); });
     RegisterRemoteNotifications();
     RegisterCalibrationNotifications();
+    RegisterAudioNotifications();
 }
 
 // The measurement run: storing, stopping, the end dialog and the limit states.
@@ -105,6 +108,7 @@ void TVTProMaster::InfoAnswer(int32_t code) {
     CloseInfoWindow();
     if (code == kInfoAnswerChangeDisplay) SelectDisplayElement(pickArea.load());
     if (code == kInfoAnswerCalibrate) RunCalibration();
+    if (code == kInfoAnswerAudioSetup) aSelectSCExecute();
 }
 
 void TVTProMaster::CloseInfoWindow() {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <utility>
 
+#include "audio/test_signal.h"
 #include "main/display_areas.h"
 #include "main/icon_collection.h"
 #include "ui_kit/display_texts.h"
@@ -22,8 +23,6 @@ constexpr int32_t kFieldCurrent = 4;
 constexpr int32_t kFieldBlock = 5;
 constexpr int32_t kFieldMax = 6;
 constexpr int32_t kFieldNoise = 7;
-constexpr int32_t kLowestLevel = -80;
-constexpr int32_t kHighestLevel = 0;
 constexpr int32_t kFirstRepeatMs = 350;
 constexpr int32_t kRepeatMs = 125;
 constexpr int32_t kStepDown = 1;
@@ -31,7 +30,7 @@ constexpr int32_t kStepUp = 2;
 
 QString Fixed(double v) { return FixedText(v, DisplayDecimals()); }
 
-int32_t ClampLevel(int32_t level) { return std::clamp(level, kLowestLevel, kHighestLevel); }
+int32_t ClampLevel(int32_t level) { return std::clamp(level, kLowestOutputLevel, kHighestOutputLevel); }
 
 int32_t RightOf(const QRect& r) { return r.x() + r.width(); }
 int32_t BottomOf(const QRect& r) { return r.y() + r.height(); }
@@ -221,8 +220,8 @@ void TPeakDisplay::DrawWedge(TBitmap32& bitmap) {
     canvas->FillBrush().visible = false;
     canvas->Polygon({QPointF(right, bottom), QPointF(left, bottom), QPointF(right, top)});
     const int32_t level = outLevelDB_.load();
-    if (level <= kLowestLevel) return;
-    const double fraction = std::min(1.0, (level - kLowestLevel) / 80.0);
+    if (level <= kLowestOutputLevel) return;
+    const double fraction = std::min(1.0, (level - kLowestOutputLevel) / 80.0);
     const double x = left + (right - left) * fraction;
     canvas->FillBrush().visible = true;
     canvas->StrokeBrush().visible = false;
@@ -234,8 +233,8 @@ void TPeakDisplay::DrawStepButtons(TBitmap32& bitmap) {
     const QRect down(arrowRect_.x(), arrowRect_.y(), l, l);
     const QRect up(RightOf(arrowRect_) - l, arrowRect_.y(), l, l);
     const int32_t level = outLevelDB_.load();
-    downShown_ = level >= kLowestLevel + 1;
-    upShown_ = level < kHighestLevel;
+    downShown_ = level >= kLowestOutputLevel + 1;
+    upShown_ = level < kHighestOutputLevel;
     auto button = [&](const QRect& square, int32_t icon, int32_t hoverState) {
         if (hover_ == hoverState) bitmap.FillRect(square, clHover32);
         if (hooks_.drawIcon) hooks_.drawIcon(bitmap, icon, QRectF(square));
@@ -273,11 +272,7 @@ void TPeakDisplay::NoiseControlMouse(int x, int y, bool buttonDown) {
 
 void TPeakDisplay::StepLevelTimer() {
     stepTimer_.setInterval(kRepeatMs);
-    const int32_t current = outLevelDB_.load();
-    int32_t level = current;
-    if (stepDirection_ == kStepDown) level = current - 1;
-    else if (stepDirection_ == kStepUp) level = current + 1;
-    if (!RequestLevel(level)) stepTimer_.stop();
+    if (!RequestLevel(RampStep(outLevelDB_.load(), stepDirection_))) stepTimer_.stop();
 }
 
 void TPeakDisplay::OnMouseDown(Qt::MouseButton button, int x, int y) {
@@ -290,8 +285,7 @@ void TPeakDisplay::OnMouseDown(Qt::MouseButton button, int x, int y) {
             if (x < c - 1) stepDirection_ = kStepDown;
             else if (x > c + 2) stepDirection_ = kStepUp;
             else return;
-            const int32_t current = outLevelDB_.load();
-            if (RequestLevel(stepDirection_ == kStepDown ? current - 1 : current + 1)) stepTimer_.start(kFirstRepeatMs);
+            if (RequestLevel(RampStep(outLevelDB_.load(), stepDirection_))) stepTimer_.start(kFirstRepeatMs);
         }
         return;
     }

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "audio/audio_back_ends.h"
 #include "audio/audio_start_stop.h"
 #include "audio/wasapi_devices.h"
 #include "main/command_line.h"
@@ -90,7 +91,8 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
 
     handle_ = platform::RegisterWindow([this](uint32_t msg, uintptr_t w, intptr_t l) {
         if (msg == WM_MAIN_NOTIFY) WMMainNotify(w, l);
-        if (msg == WM_INPUT_RUNNING) OnInputState(w, l);
+        else if (msg == WM_INPUT_RUNNING) OnInputState(w, l);
+        else AudioWindowMessage(msg, w, l);
     });
     mainWnd.store(handle_);
     RegisterNotifications();
@@ -159,6 +161,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
     WireCalibrationActions();
     SetDisplayColors(displayLayout.load(), true);
     messDaten.store(new TDaten());
+    WireAudioInterfaces();
     ResetMidiOutputs();
     PostMainNotify(kNotifyClockTick, 0);
 

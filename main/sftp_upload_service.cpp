@@ -18,16 +18,6 @@ constexpr int32_t kTextUploaded = 1253;
 constexpr int32_t kTextClose = 19;
 constexpr int32_t kUploadNoticeMs = 10000;
 
-// The text with its two "%s" filled in order; both are found before either
-// is filled, so a "%s" inside a file name stays as it is.
-QString WithTwoArguments(const QString& text, const QString& first, const QString& second) {
-    const QString placeholder = QStringLiteral("%s");
-    const qsizetype at1 = text.indexOf(placeholder);
-    const qsizetype at2 = at1 < 0 ? -1 : text.indexOf(placeholder, at1 + 2);
-    if (at2 < 0) return WithTextArgument(text, first);
-    return text.left(at1) + first + text.mid(at1 + 2, at2 - at1 - 2) + second + text.mid(at2 + 2);
-}
-
 }  // namespace
 
 TSftpUploadService::TSftpUploadService(QWidget* owner, RunTransfer run)
@@ -63,7 +53,7 @@ bool TSftpUploadService::UploadBySFTP(const QString& file) {
     if (result != kUploadSucceeded) return false;
     platform::InfoRequest notice;
     notice.header = GetLangText(kTextUploadHeader);
-    notice.info = WithTwoArguments(GetLangText(kTextUploaded), QFileInfo(file).fileName(), manager_->GetFullSFTPPath());
+    notice.info = FillTextArguments(GetLangText(kTextUploaded), {QFileInfo(file).fileName(), manager_->GetFullSFTPPath()});
     notice.rightCaption = GetLangText(kTextClose);
     notice.timeoutMs = kUploadNoticeMs;
     platform::userDialogs()->ShowInfo(notice);

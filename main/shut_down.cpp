@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "audio/audio_back_ends.h"
 #include "audio/audio_start_stop.h"
 #include "main/graph_view.h"
 #include "main/main_window.h"
@@ -136,6 +137,7 @@ void TVTProMaster::FormDestroy() {
     if (graphView_) graphView_->StopTimer();
     CloseZoomWindow();
     if (formCreated_) StopAudioIn();
+    audioBackEnds_.reset();  // ends a test signal still playing while its device object exists
     if (TDaten* store = defaultDaten.load(); store && formCreated_) SaveDefaultStore(*store);
     if (formCreated_) {
         SaveSettingsOnExit();

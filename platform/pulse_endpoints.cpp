@@ -197,7 +197,10 @@ public:
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<uint32_t>(-1);
         attr.prebuf = static_cast<uint32_t>(-1);
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED);
+        // Without DONT_MOVE the server moves the stream of an unplugged
+        // device to another one, and the input would go on from there.
+        const auto flags =
+            static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED | PA_STREAM_DONT_MOVE);
         const QByteArray device = deviceName.toUtf8();
         int err;
         if (flow_ == DataFlow::Capture) {

@@ -180,6 +180,7 @@ public:
     HResult GetCurrentPadding(uint32_t* frames) override {
         if (frames == nullptr) return E_POINTER;
         if (!Initialised()) return AUDCLNT_E_NOT_INITIALIZED;
+        if (lost_.load()) return AUDCLNT_E_DEVICE_INVALIDATED;
         std::lock_guard guard(fifo_);
         *frames = FramesFilled();
         return S_OK;
@@ -239,6 +240,7 @@ public:
 
     HResult NextPacketSize(uint32_t* frames) {
         if (frames == nullptr) return E_POINTER;
+        if (lost_.load()) return AUDCLNT_E_DEVICE_INVALIDATED;
         std::lock_guard guard(fifo_);
         *frames = std::min(FramesFilled(), setup_.periodFrames);
         return S_OK;
@@ -246,6 +248,7 @@ public:
 
     HResult TakePacket(uint8_t** data, uint32_t* frames, uint32_t* flags) {
         if (data == nullptr || frames == nullptr) return E_POINTER;
+        if (lost_.load()) return AUDCLNT_E_DEVICE_INVALIDATED;
         std::lock_guard guard(fifo_);
         if (lent_) return AUDCLNT_E_OUT_OF_ORDER;
         const uint32_t n = std::min(FramesFilled(), setup_.periodFrames);
@@ -278,6 +281,7 @@ public:
 
     HResult LendRoom(uint32_t frames, uint8_t** data) {
         if (data == nullptr) return E_POINTER;
+        if (lost_.load()) return AUDCLNT_E_DEVICE_INVALIDATED;
         std::lock_guard guard(fifo_);
         if (lent_) return AUDCLNT_E_OUT_OF_ORDER;
         if (frames > setup_.bufferFrames - FramesFilled()) return AUDCLNT_E_BUFFER_TOO_LARGE;
@@ -354,7 +358,9 @@ public:
         session_->Tell([&](AudioSessionEvents& e) { e.OnSimpleVolumeChanged(volume, muted); });
     }
 
+    // From now on the stream's calls answer that its device is gone.
     void Disconnected(int32_t reason) override {
+        lost_.store(true);
         session_->Tell([&](AudioSessionEvents& e) { e.OnSessionDisconnected(reason); });
     }
 
@@ -438,6 +444,7 @@ private:
     bool eventDriven_ = false;
     uint32_t alignedFrames_ = 0;
     std::atomic<AutoResetEvent*> event_{nullptr};
+    std::atomic<bool> lost_{false};
 
     // The stream's buffer, shared with the device side.
     std::mutex fifo_;

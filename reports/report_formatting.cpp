@@ -89,22 +89,6 @@ QString LocalDateTimeText(platform::TDateTime t) {
     return text;
 }
 
-QString FillTextArguments(const QString& text, const QStringList& arguments) {
-    QString out;
-    qsizetype next = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const bool placeholder = text[i] == QLatin1Char('%') && i + 1 < text.size() &&
-                                 (text[i + 1] == QLatin1Char('s') || text[i + 1] == QLatin1Char('d'));
-        if (placeholder && next < arguments.size()) {
-            out += arguments[next++];
-            ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 QString VersionText(int64_t version) {
     const auto v = static_cast<uint64_t>(version);
     return QStringLiteral("%1.%2.%3.%4").arg(v >> 48).arg((v >> 32) & 0xFFFF).arg((v >> 16) & 0xFFFF).arg(v & 0xFFFF);

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/date_time.h"
+#include "ui_kit/text_helpers.h"
 
 // x rounded to precision significant digits, in fixed notation with digits
 // decimals and the locale's group separator.
@@ -30,7 +31,3 @@ QString LocalDateTimeText(platform::TDateTime t);
 // A 64-bit version id as its four 16-bit parts, most significant first: "2026.1.0.7".
 QString VersionText(int64_t version);
 
-// The text with its "%s" and "%d" placeholders replaced by the arguments in
-// order; placeholders without an argument stay as they are. The arguments
-// are inserted literally, so a user's text is never read as a format.
-QString FillTextArguments(const QString& text, const QStringList& arguments);

@@ -26,6 +26,22 @@ QString WithTextArgument(const QString& text, const QString& argument) {
     return out;
 }
 
+QString FillTextArguments(const QString& text, const QStringList& arguments) {
+    QString out;
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool placeholder = text[i] == QLatin1Char('%') && i + 1 < text.size() &&
+                                 (text[i + 1] == QLatin1Char('s') || text[i + 1] == QLatin1Char('d'));
+        if (placeholder && next < arguments.size()) {
+            out += arguments[next++];
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 QString FoldLineBreaks(const QString& text) {
     const QString trimmed = platform::Trim(text);
     QString folded;

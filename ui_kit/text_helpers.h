@@ -1,6 +1,7 @@
 #pragma once
 // Small text and number helpers that several windows and reports share.
 #include <QString>
+#include <QStringList>
 
 // "a • b"; a alone when b is empty, b alone when a is empty.
 QString JoinWithBullet(const QString& a, const QString& b);
@@ -12,6 +13,11 @@ QString FoldLineBreaks(const QString& text);
 // text with its first "%s" replaced by argument, as the text table writes
 // its placeholders; a text without one stays as it is.
 QString WithTextArgument(const QString& text, const QString& argument);
+
+// The text with its "%s" and "%d" placeholders replaced by the arguments in
+// order; placeholders without an argument stay as they are. The arguments
+// are inserted literally, so a user's text is never read as a format.
+QString FillTextArguments(const QString& text, const QStringList& arguments);
 
 // True for a finite level from -100 to 100 dB, both ends included.
 bool IsValidLevel(double x);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "audio/audio_peers.h"
+#include "platform/asio_driver.h"
 #include "platform/registry.h"
 #include "platform/simulated_audio.h"
 #include "store/measurement_store.h"
@@ -36,11 +37,13 @@ public:
     std::atomic<bool> measuring{false};
     int updateVuLayoutCalls = 0;
     int stopRecordingCalls = 0;
+    std::vector<QString> eventMessages;
 
     bool GetMessungLaeuft() override { return measuring.load(); }
     void UpdateIt() override { QCoreApplication::processEvents(); }
     void UpdateVuLayout() override { ++updateVuLayoutCalls; }
     void StopRecording() override { ++stopRecordingCalls; }
+    void AddEventMessage(const QString& text, bool, bool) override { eventMessages.push_back(text); }
 };
 
 class RecordingPeers : public AudioPeers {
@@ -128,6 +131,20 @@ protected:
         for (const Message& m : Delivered())
             if (m.msg == WM_MAIN_NOTIFY) out.push_back(m);
         return out;
+    }
+
+    // An ASIO driver's installer entries in the test's machine hive, read
+    // from disk from now on; answers the class id's text.
+    QString InstallAsioDriver(const QString& name, const platform::Guid& clsid, const QString& library) {
+        platform::Registry hive(dir.filePath("machine.hive"));
+        const QString id = platform::GuidToText(clsid);
+        EXPECT_TRUE(hive.OpenKey("software\\asio\\" + name, true));
+        EXPECT_TRUE(hive.WriteString("clsid", id));
+        EXPECT_TRUE(hive.OpenKey("software\\classes\\clsid\\" + id + "\\InprocServer32", true));
+        EXPECT_TRUE(hive.WriteString(QString(), library));
+        EXPECT_TRUE(hive.CloseKey());
+        platform::Registry::SetHiveFiles(dir.filePath("user.hive"), dir.filePath("machine.hive"));
+        return id;
     }
 
     void ConfigureSimulated(const std::function<void(platform::Registry&)>& write) {

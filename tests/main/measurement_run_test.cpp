@@ -4,6 +4,7 @@
 
 #include "measurement_run_fixture.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <csignal>
 
+#include "audio/audio_device_setup.h"
 #include "audio/value_reader.h"
 #include "audio/vu_meter_thread.h"
 #include "main/session_end_watch.h"
@@ -497,8 +499,14 @@ TEST_F(MeasurementRunConcurrent, ADeadAudioDeviceStopsTheRunAndOffersTheSetUp) {
     StartProgram();
     StartRun();
     dialogs.ScriptMessage(platform::kMessageRight);  // Audio Device Setup
+    int setUpShown = 0;
+    SetIOSelectShow([&setUpShown](TIOSelect&) {
+        ++setUpShown;
+        return int(QDialog::Rejected);
+    });
     PostMainNotify(kNotifyAudioFailure, 0);
-    ASSERT_TRUE(ProcessUntil([this] { return !window->GetMessungLaeuft() && !dialogs.messages().empty(); }));
+    ASSERT_TRUE(ProcessUntil([&] { return !window->GetMessungLaeuft() && setUpShown == 1; }));
+    SetIOSelectShow(nullptr);
     EXPECT_EQ(dialogs.messages().back().header, QStringLiteral("AUDIO I/O NOT RUNNING!"));
     EXPECT_TRUE(dialogs.messages().back().text.contains(QStringLiteral("The measurment has been stopped.")));
     EXPECT_TRUE(QFileInfo::exists(QDir(window->Fields().userPfad).filePath("Notstop0.vtm")));

@@ -11,6 +11,7 @@
 #include "reports/print_options_dialog.h"
 #include "reports/print_settings.h"
 #include "reports/report_store_fixture.h"
+#include "support/fake_services.h"
 #include "ui_kit/services/report_naming_services.h"
 
 namespace {
@@ -22,6 +23,8 @@ class ReportPrintingTest : public MainWindowConcurrent {
 protected:
     void SetUp() override {
         MainWindowConcurrent::SetUp();
+        // Printing needs no calibration; the fake keeps its start-up questions away.
+        RegisterCalibrationServices(&calibration);
         printSettings() = TPrintSettings{};
         platform::ClearPrinterChoice();
     }
@@ -30,8 +33,10 @@ protected:
         platform::SetPrintDialogAnswer({});
         platform::ClearPrinterChoice();
         MainWindowConcurrent::TearDown();
+        RegisterCalibrationServices(nullptr);
         printSettings() = TPrintSettings{};
     }
+    test_support::FakeCalibration calibration;
     QString ReadPrinter() {
         Registry reg;
         if (!reg.OpenKeyReadOnly(kSettingsKey)) return {};

@@ -1,0 +1,218 @@
+// The audio device dialog offscreen: its lists and the completeness of a
+// choice, and the main window's action around it with a scripted answer.
+#include "ui_kit/gui_test_app.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QUuid>
+
+#include "audio/audio_device_dialog.h"
+#include "audio/audio_device_setup.h"
+#include "audio/wasapi_devices.h"
+#include "audio_in_fakes.h"
+#include "platform/asio_driver.h"
+#include "support/hide_machine_sound_devices.h"
+#include "ui_kit/palette.h"
+#include "ui_kit/text_table.h"
+
+using namespace audio_in_test;
+
+namespace {
+
+std::vector<platform::SimulatedAsioChannel> Channels(int n, const char* prefix) {
+    std::vector<platform::SimulatedAsioChannel> v;
+    for (int i = 0; i < n; ++i) v.push_back({std::string(prefix) + std::to_string(i + 1), platform::kAsioFloat32LSB});
+    return v;
+}
+
+class AudioDeviceDialogTest : public AudioInFixture {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(test_support::HideMachineSoundDevices());
+        setenv("VELTARO_PULSEAUDIO", "0", 1);
+    }
+
+    void SetUp() override {
+        gui_test::App();
+        AudioInFixture::SetUp();
+        main.fields.IOMode.store(0);
+        main.fields.waveInID.store(0);
+        main.fields.waveOutID.store(-1);
+    }
+
+    void TearDown() override {
+        SetIOSelectShow(nullptr);
+        platform::ResetSimulatedAsio();
+        wasapiLayer.store(nullptr);
+        wasapiAvailable = false;
+        AudioInFixture::TearDown();
+    }
+
+    void InstallSimulatedAsio() {
+        main.fields.AsioGuid = QUuid(
+            InstallAsioDriver("Simulated ASIO", platform::kSimulatedAsioClsid, QCoreApplication::applicationFilePath()));
+    }
+
+    static QStringList Items(const QComboBox* c) {
+        QStringList items;
+        for (int i = 0; i < c->count(); ++i) items << c->itemText(i);
+        return items;
+    }
+};
+
+}  // namespace
+
+TEST_F(AudioDeviceDialogTest, WithoutAnAsioDriverItStartsInWaveModeAndAWaveInputCompletesIt) {
+    TIOSelect dialog(nullptr);
+    EXPECT_EQ(dialog.GetAudioMode(), 0);
+    dialog.SetInputAssign(1);
+    dialog.SetWaveIDs(0, -1);
+    EXPECT_FALSE(dialog.pbOk->isHidden()) << "the simulated wave inputs answer the query";
+    EXPECT_EQ(dialog.cbWaveOut->itemText(0), GetLangText(1139));
+    dialog.SetAsioDetails(false, false, 1000, false);
+    EXPECT_EQ(dialog.cbAsioSize->currentIndex(), 3);
+    EXPECT_EQ(dialog.MaxAsioSize(), 1024);
+}
+
+TEST_F(AudioDeviceDialogTest, AsioChannelListsAreCappedAndAChoiceMustBeComplete) {
+    InstallSimulatedAsio();
+    platform::SimulatedAsioSpec spec;
+    spec.inputs = Channels(300, "In ");
+    spec.outputs = Channels(600, "Out ");
+    platform::SetSimulatedAsio(spec);
+    {
+        TIOSelect dialog(nullptr);
+        dialog.SetInputAssign(3);
+        ASSERT_TRUE(dialog.SetAsioGuid(main.fields.AsioGuid));
+        dialog.SetAudioMode(1);
+        dialog.cbASIODeviceChange();
+        EXPECT_EQ(dialog.cbASIOInput->count(), 256);
+        EXPECT_EQ(dialog.cbASIOOut->count(), 513);
+        EXPECT_EQ(dialog.GetAsioOutId(), 0) << "the first channel after \"No internal pink noise\"";
+        EXPECT_TRUE(dialog.pbOk->isHidden()) << "both microphones on one channel";
+        dialog.SelectAsioInputV(1);
+        EXPECT_FALSE(dialog.pbOk->isHidden());
+    }
+    spec.outputs.clear();
+    platform::SetSimulatedAsio(spec);
+    TIOSelect dialog(nullptr);
+    dialog.SetInputAssign(1);
+    ASSERT_TRUE(dialog.SetAsioGuid(main.fields.AsioGuid));
+    dialog.SetAudioMode(1);
+    dialog.cbASIODeviceChange();
+    EXPECT_EQ(Items(dialog.cbASIOOut), QStringList{GetLangText(1139)});
+    EXPECT_EQ(dialog.cbASIOOut->currentIndex(), -1);
+    EXPECT_TRUE(dialog.pbOk->isHidden());
+}
+
+TEST_F(AudioDeviceDialogTest, TwoMicrophonesAreNotOfferedMonoEndpoints) {
+    platform::SimulatedEndpointSpec stereo;
+    stereo.id = "sim:capture:stereo";
+    stereo.friendlyName = "Stereo Mic";
+    stereo.mono = false;
+    platform::SimulatedEndpointSpec mono = stereo;
+    mono.id = "sim:capture:mono";
+    mono.friendlyName = "Mono Mic";
+    mono.stereo = false;
+    mono.mono = true;
+    platform::SimulatedEndpointSpec out = stereo;
+    out.id = "sim:render:out";
+    out.friendlyName = "Out";
+    out.flow = platform::DataFlow::Render;
+    platform::SetSimulatedEndpoints({mono, stereo, out});
+    TWasAudio layer;
+    ASSERT_TRUE(layer.Init(window, WM_MAIN_NOTIFY, kNotifySessionEvent, 3));
+    wasapiLayer.store(&layer);
+    wasapiAvailable = true;
+    wasIn = "sim:capture:unknown";
+    TIOSelect dialog(nullptr);
+    dialog.SetInputAssign(3);
+    EXPECT_EQ(Items(dialog.cbInWas), QStringList{"Stereo Mic"});
+    dialog.SetInputAssign(1);
+    EXPECT_EQ(Items(dialog.cbInWas), (QStringList{"Stereo Mic", "Mono Mic"}));
+    EXPECT_EQ(dialog.cbInWas->currentText(), "Mono Mic") << "the system default when the stored one is gone";
+    EXPECT_TRUE(dialog.wasDevString.startsWith("32 ")) << qPrintable(dialog.wasDevString);
+    EXPECT_TRUE(dialog.wasDevString.endsWith(", mono, exclusive")) << qPrintable(dialog.wasDevString);
+    wasIn.clear();
+    platform::ResetSimulatedEndpoints();
+}
+
+TEST_F(AudioDeviceDialogTest, CancelChangesNothingYetSavesTheDeviceSettingsAndRestarts) {
+    main.fields.waveInID.store(-1);
+    main.fields.IOMode.store(0);
+    int shown = 0;
+    SetIOSelectShow([&](TIOSelect&) {
+        ++shown;
+        return 2;
+    });
+    aSelectSCExecute();
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(main.fields.waveInID.load(), -1);
+    platform::Registry::SetHiveFiles(dir.filePath("user.hive"), dir.filePath("machine.hive"));
+    platform::Registry reg;
+    ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\Brask Soft\\Veltaro2026"));
+    const QStringList names = reg.GetValueNames();
+    const QStringList saved = {"WaveInName", "WaveOutName", "SoundEXT", "HighRes", "IoMode", "ASIODeviceName",
+                               "ASIOGuid",   "AsioInputID", "ASIOOutputID", "ASIOInputIDV", "ASIO96", "Kanal",
+                               "WaveKanal",  "WasKanal",    "wasIn",        "wasOut"};
+    EXPECT_EQ(names.mid(0, 16), saved);
+    EXPECT_TRUE(names.contains("IOStart", Qt::CaseInsensitive)) << "the input started again";
+    bool vuLayout = false;
+    for (const Message& m : NotificationsOnly()) vuLayout = vuLayout || (m.wParam == kNotifyVuLayout && m.lParam == 1);
+    EXPECT_TRUE(vuLayout);
+}
+
+TEST_F(AudioDeviceDialogTest, TheWaveChoiceIsTakenAsItsLowByte) {
+    TIOSelect dialog(nullptr);
+    dialog.SetWaveIDs(0, -1);
+    dialog.cbWaveIn->addItem("far device", 300);
+    dialog.cbWaveIn->setCurrentIndex(dialog.cbWaveIn->count() - 1);
+    TakeWaveDevices(dialog);
+    EXPECT_EQ(main.fields.waveInID.load(), 44);
+    EXPECT_TRUE(main.fields.HighRes.load());
+    EXPECT_TRUE(main.fields.isExt.load());
+    dialog.cbWaveIn->setCurrentIndex(-1);
+    TakeWaveDevices(dialog);
+    EXPECT_EQ(main.fields.waveInID.load(), 255);
+}
+
+TEST_F(AudioDeviceDialogTest, OkInAsioModeTakesTheDriverAndItsChannels) {
+    InstallSimulatedAsio();
+    platform::ResetSimulatedAsio();
+    main.fields.IOMode.store(1);
+    main.fields.ASIOOutputID.store(1);
+    SetIOSelectShow([](TIOSelect& dialog) {
+        dialog.SetAudioMode(1);
+        return 1;
+    });
+    aSelectSCExecute();
+    EXPECT_EQ(main.fields.IOMode.load(), 1);
+    EXPECT_EQ(main.fields.ASIODeviceName, "Simulated ASIO");
+    EXPECT_EQ(main.fields.ASIOInputID.load(), 0);
+    EXPECT_EQ(main.fields.ASIOOutputID.load(), 1);
+    EXPECT_EQ(main.fields.CurrentInputName, "Sim In 1");
+    EXPECT_EQ(main.fields.AsioGuid, QUuid(platform::GuidToText(platform::kSimulatedAsioClsid)));
+}
+
+TEST_F(AudioDeviceDialogTest, GrabsOfTheModesInBothSchemes) {
+    InstallSimulatedAsio();
+    const QString folder = QStringLiteral(VELTARO_BINARY_DIR) + "/grabs/audio_device_dialog";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    language.store(2);
+    for (int scheme : {0, 1}) {
+        SetColorScheme(scheme);
+        TIOSelect dialog(nullptr);
+        dialog.SetInputAssign(3);
+        dialog.SetWaveIDs(0, -1);
+        dialog.SetWaveChannel(true, 3);
+        dialog.SetAsioGuid(main.fields.AsioGuid);
+        dialog.cbASIODeviceChange();
+        for (int mode : {0, 1, 2}) {
+            dialog.SetAudioMode(mode);
+            dialog.adjustSize();
+            ASSERT_TRUE(dialog.grab().save(folder + QString("/mode%1_scheme%2.png").arg(mode).arg(scheme)));
+        }
+    }
+    SetColorScheme(1);
+    language.store(-1);
+}
