@@ -82,6 +82,7 @@ class TSelectDisplay;
 class TBitmap32;
 class QRectF;
 class TTrayIcon;
+class TWebDisplay;
 
 // What the program was started with.
 struct StartOptions {
@@ -329,6 +330,10 @@ public:
     // The event list's popup: its item when it opens, and the item itself.
     void PrepareEventListMenu();
     void ClearEvent1Click();
+    // --- Web display: address list, web server and its snapshot (web_display.cpp) ---
+    TWebDisplay* WebDisplay() const { return webDisplay_.get(); }
+    // The settings apply's step for the web server.
+    void ApplyWebServerSetting();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -547,4 +552,8 @@ private:
     QAction* boldLabelAction_ = nullptr;
     QMenu* eventListMenu_ = nullptr;
     QAction* clearEventAction_ = nullptr;
+    // Web display (web_display.cpp)
+    void CreateWebDisplay();
+    void StopWebDisplay();
+    std::unique_ptr<TWebDisplay> webDisplay_;
 };

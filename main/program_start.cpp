@@ -15,6 +15,7 @@
 #include "main/graph_view.h"
 #include "main/zoom_window.h"
 #include "main/main_window.h"
+#include "main/web_display.h"
 #include "main/power_watch.h"
 #include "main/time_change_watch.h"
 #include "main/vu_meter_view.h"
@@ -148,6 +149,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
 
     defaultDaten.store(new TDaten());
     LoadDefaultStore();
+    CreateWebDisplay();
 
     BuildForm();
     SetDisplayColors(displayLayout.load(), true);
@@ -198,6 +200,7 @@ void TVTProMaster::InitAfterCreate() {
     if (settings_.autoStart) QTimer::singleShot(0, this, [this] { AutoStartMessung(); });
     RefreshEventZoom(false);
     if (graphView_) graphView_->StartTimer();
+    ApplyWebServerSetting();
 }
 
 // The previous version's settings are offered once: only while the current

@@ -55,6 +55,8 @@ public:
     void ApplyLanguage(int32_t, bool) override {}
     void StopRecording() override {}
     void DisableIoWatch() override {}
+    void ResetFindPeak() override { ++findPeakResets; }
+    std::atomic<int> findPeakResets{0};
 };
 
 }  // namespace test_support

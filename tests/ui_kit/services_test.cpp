@@ -54,6 +54,7 @@ public:
     void ApplyLanguage(int32_t lang, bool) override { calls << QStringLiteral("ApplyLanguage %1").arg(lang); }
     void StopRecording() override { fields.hRec = nullptr; }
     void DisableIoWatch() override { calls << QStringLiteral("DisableIoWatch"); }
+    void ResetFindPeak() override { calls << QStringLiteral("ResetFindPeak"); }
 };
 
 class FakeCsvSettings : public TcsvExportSettings {

@@ -174,6 +174,9 @@ public:
     virtual void StopRecording() = 0;
     // Disables the input watchdog timer.
     virtual void DisableIoWatch() = 0;
+    // Resets the held slow-RMS maxima of the loudest-location search while
+    // it is on; any thread (the web server's threads call it).
+    virtual void ResetFindPeak() = 0;
 };
 
 // The registered main window, or nullptr while none exists.
