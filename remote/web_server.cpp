@@ -146,15 +146,25 @@ void TWebServer::Configure(httplib::Server& server) {
     server.set_read_timeout(kWebReadTimeoutSeconds, 0);
     server.set_write_timeout(kWebReadTimeoutSeconds, 0);
     server.set_payload_max_length(kWebMaxBody);
-    server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    // Every request passes the pre-routing handler. A POST that announces a
+    // body goes on to the route below, for which the library reads the body
+    // and refuses one over the limit with 413 first; everything else,
+    // a POST without a body included, is answered here.
+    const auto answer = [this](const httplib::Request& req, httplib::Response& res) {
         try {
             Answer(req, res);
         } catch (...) {
             res = httplib::Response();
             res.status = 500;
         }
+    };
+    server.set_pre_routing_handler([answer](const httplib::Request& req, httplib::Response& res) {
+        const bool hasBody = req.has_header("Content-Length") || req.has_header("Transfer-Encoding");
+        if (req.method == "POST" && hasBody && mainReady.load()) return httplib::Server::HandlerResponse::Unhandled;
+        answer(req, res);
         return httplib::Server::HandlerResponse::Handled;
     });
+    server.Post(".*", answer);
 }
 
 void TWebServer::Answer(const httplib::Request& req, httplib::Response& res) {
@@ -173,6 +183,7 @@ void TWebServer::Answer(const httplib::Request& req, httplib::Response& res) {
     if (!webSessions.Contains(visit.id))
         return Send(res, WebNoSessionPage(language.load(), webClientLimit.load()));
 
+    res.headers.erase("Server");
     res.set_header("Server", GetLangText(kServerNameText).toStdString());
     const std::string acceptEncoding = req.get_header_value("Accept-Encoding");
     if (req.method == "GET") return Send(res, WebGetFile(req.path, acceptEncoding, config_.docsFolder, hMD5_.get()));
