@@ -6,6 +6,8 @@
 
 #include "remote/web_server_fixture.h"
 #include "remote/web_test_support.h"
+#include "remote/web_tls.h"
+#include "store/password_encryption.h"
 
 namespace {
 
@@ -240,6 +242,123 @@ TEST_F(WebServerFixture, ConcurrentKeepAliveClientsKeepTheirSessionsWhileTheSnap
     for (std::thread& t : clients) t.join();
     EXPECT_EQ(failures, 0);
     EXPECT_EQ(webSessions.Count(), kClients);
+}
+
+}  // namespace
+
+namespace {
+
+// Runs a program, feeding it nothing; its exit code and all its output.
+std::pair<int, QByteArray> RunTool(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    p.closeWriteChannel();
+    p.waitForFinished(30000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAll()};
+}
+
+class WebServerTls : public WebServerFixture {
+protected:
+    // A self-signed certificate for 127.0.0.1 and its PKCS#12 exports, one
+    // with today's ciphers and one with the legacy RC2/3DES ones.
+    void MakeCertificates() {
+        ASSERT_EQ(RunTool(QStringLiteral("openssl"),
+                          {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                           QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-keyout"),
+                           tmp.filePath(QStringLiteral("key.pem")), QStringLiteral("-out"), CertPem(),
+                           QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                           QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                           QStringLiteral("subjectAltName=IP:127.0.0.1")})
+                      .first,
+                  0);
+        for (const bool legacy : {false, true}) {
+            QStringList args{QStringLiteral("pkcs12"), QStringLiteral("-export"), QStringLiteral("-in"), CertPem(),
+                             QStringLiteral("-inkey"), tmp.filePath(QStringLiteral("key.pem")),
+                             QStringLiteral("-out"), P12(legacy), QStringLiteral("-passout"),
+                             QStringLiteral("pass:") + kPassPhrase};
+            if (legacy) args << QStringLiteral("-legacy");
+            ASSERT_EQ(RunTool(QStringLiteral("openssl"), args).first, 0);
+        }
+    }
+    QString CertPem() const { return tmp.filePath(QStringLiteral("cert.pem")); }
+    QString P12(bool legacy) const { return tmp.filePath(legacy ? QStringLiteral("old.p12") : QStringLiteral("new.p12")); }
+    std::pair<int, QByteArray> SClient(QStringList extra) const {
+        QStringList args{QStringLiteral("s_client"), QStringLiteral("-connect"),
+                         QStringLiteral("127.0.0.1:%1").arg(tlsPort)};
+        return RunTool(QStringLiteral("openssl"), args + extra);
+    }
+
+    const QString kPassPhrase = QStringLiteral("Stage#2026");
+};
+
+TEST_F(WebServerTls, ACertificateWithItsPassPhraseServesHttpsOnTheTlsPortOnly) {
+    MakeCertificates();
+    for (const bool legacy : {false, true}) {
+        SCOPED_TRACE(legacy ? "legacy export" : "modern export");
+        settings.doSSL = true;
+        settings.ipPort = 8080;  // the stored port: TLS still listens on its own port
+        settings.certFile = P12(legacy);
+        settings.keyName = EncipherText(kPassPhrase, TCipherKind::Twofish, THashKind::Sha256,
+                                        QString::fromLatin1(kCertKeyPhrase));
+        MakeServer();
+        server->StartWebServer();
+        ASSERT_TRUE(server->WebServerActive()) << (failedPorts.empty() ? 0 : failedPorts[0]);
+        EXPECT_TRUE(server->UsesTls());
+        EXPECT_EQ(server->ListeningPort(), tlsPort);
+        EXPECT_TRUE(settings.doSSL);
+
+        const CurlAnswer page = RunCurl({QStringLiteral("--cacert"), CertPem(), Url("/", true)});
+        EXPECT_EQ(page.status, 200);
+        EXPECT_TRUE(page.body.contains("<title>Veltaro</title>"));
+        const auto [ok12, out12] = SClient({QStringLiteral("-tls1_2"), QStringLiteral("-CAfile"), CertPem()});
+        EXPECT_EQ(ok12, 0) << out12.toStdString();
+        EXPECT_TRUE(out12.contains("Protocol  : TLSv1.2")) << out12.toStdString();
+        // A client that would accept TLS 1.1 is turned away by the server.
+        const auto [ok11, out11] = SClient({QStringLiteral("-tls1_1"), QStringLiteral("-cipher"),
+                                            QStringLiteral("DEFAULT@SECLEVEL=0")});
+        EXPECT_NE(ok11, 0);
+        EXPECT_FALSE(out11.contains("no protocols available")) << out11.toStdString();
+        EXPECT_TRUE(out11.contains("alert protocol version")) << out11.toStdString();
+        server->StopWebServer();
+    }
+}
+
+TEST_F(WebServerTls, AShortOrWrongPassPhraseOrNoCertificate) {
+    MakeCertificates();
+    // A stored pass phrase of 3 characters: plain HTTP on the stored port,
+    // and the HTTPS option is cleared.
+    settings.doSSL = true;
+    settings.certFile = P12(false);
+    settings.keyName = QStringLiteral("abc");
+    MakeServer();
+    server->StartWebServer();
+    ASSERT_TRUE(server->WebServerActive());
+    EXPECT_FALSE(server->UsesTls());
+    EXPECT_EQ(server->ListeningPort(), port);
+    EXPECT_FALSE(settings.doSSL);
+    EXPECT_EQ(RunCurl({Url("/")}).status, 200);
+    server->StopWebServer();
+
+    // A missing certificate file: the same.
+    settings.doSSL = true;
+    settings.keyName = EncipherText(kPassPhrase, TCipherKind::Twofish, THashKind::Sha256,
+                                    QString::fromLatin1(kCertKeyPhrase));
+    settings.certFile = tmp.filePath(QStringLiteral("absent.p12"));
+    server->StartWebServer();
+    EXPECT_TRUE(server->WebServerActive());
+    EXPECT_FALSE(settings.doSSL);
+    server->StopWebServer();
+
+    // The wrong pass phrase: the certificate cannot be opened, a failed start.
+    settings.doSSL = true;
+    settings.certFile = P12(false);
+    settings.keyName = EncipherText(QStringLiteral("wrong one"), TCipherKind::Twofish, THashKind::Sha256,
+                                    QString::fromLatin1(kCertKeyPhrase));
+    server->StartWebServer();
+    EXPECT_FALSE(server->WebServerActive());
+    EXPECT_EQ(failedPorts, std::vector<int32_t>{tlsPort});
+    EXPECT_EQ(ips->GetNumActive(), 0);
 }
 
 }  // namespace
