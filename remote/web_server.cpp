@@ -146,6 +146,9 @@ void TWebServer::Configure(httplib::Server& server) {
     server.set_read_timeout(kWebReadTimeoutSeconds, 0);
     server.set_write_timeout(kWebReadTimeoutSeconds, 0);
     server.set_payload_max_length(kWebMaxBody);
+    // Headers and body leave in separate writes; without this every answer
+    // would wait for the client's delayed acknowledgement.
+    server.set_tcp_nodelay(true);
     // Every request passes the pre-routing handler. A POST that announces a
     // body goes on to the route below, for which the library reads the body
     // and refuses one over the limit with 413 first; everything else,
