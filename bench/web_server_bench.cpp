@@ -19,32 +19,18 @@
 
 #include <httplib.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdio>
 
 #include "remote/ip_handling.h"
 #include "remote/web_server.h"
+#include "support/web_client.h"
 #include "ui_kit/shared_state.h"
 
 namespace {
 
 constexpr int kConnections = 30;
 constexpr const char* kDuration = "5s";
-
-int FreePort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(s);
-    return ntohs(a.sin_port);
-}
 
 void WriteFile(const QString& path, const QByteArray& data) {
     QFile f(path);
@@ -76,7 +62,7 @@ double VeltaroRate(const QTemporaryDir& dir, QByteArray& answer) {
     TWebSnapshot s;
     s.feldWert[0] = QStringLiteral("97.3;dB");
     board.Publish(s);
-    const int port = FreePort();
+    const int port = FreeLoopbackPort();
     TWebServerHooks hooks;
     hooks.settings = [port] { return TWebServerSettings{port, false, QString(), QString()}; };
     TWebServerConfig config;
@@ -103,7 +89,7 @@ double VeltaroRate(const QTemporaryDir& dir, QByteArray& answer) {
 double NginxRate(const QTemporaryDir& dir, const QByteArray& answer) {
     const QString nginx = QStandardPaths::findExecutable(QStringLiteral("nginx"), {QStringLiteral("/usr/sbin")});
     if (nginx.isEmpty()) throw std::runtime_error("nginx is missing: run bench/web_server_bench.sh");
-    const int port = FreePort();
+    const int port = FreeLoopbackPort();
     QDir(dir.path()).mkpath(QStringLiteral("www"));
     WriteFile(dir.filePath(QStringLiteral("www/GETWERT0")), answer);
     const QString conf = dir.filePath(QStringLiteral("nginx.conf"));

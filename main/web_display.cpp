@@ -100,7 +100,7 @@ TWebSnapshot TWebDisplay::TakeSnapshot() const {
 void TWebDisplay::ReportStartFailure(int32_t port) {
     QString text = GetLangText(kStartFailedText);
     text.replace(QStringLiteral("%s"), QString::number(port));
-    ShowMessageText(text, kStartFailedHeader, 0, 0, kGotItButton, &window_);
+    AskMessage(text, kStartFailedText, kStartFailedHeader, 0, 0, kGotItButton, &window_);
 }
 
 void TVTProMaster::CreateWebDisplay() { webDisplay_ = std::make_unique<TWebDisplay>(*this); }

@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+#include <sys/socket.h>
+
 #include <chrono>
 
 #include "remote/ip_handling.h"
@@ -149,6 +151,12 @@ void TWebServer::Configure(httplib::Server& server) {
     // Headers and body leave in separate writes; without this every answer
     // would wait for the client's delayed acknowledgement.
     server.set_tcp_nodelay(true);
+    // The library would also set SO_REUSEPORT, which lets a second server
+    // share the port silently; a port in use must fail the start instead.
+    server.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     // Every request passes the pre-routing handler. A POST that announces a
     // body goes on to the route below, for which the library reads the body
     // and refuses one over the limit with 413 first; everything else,
