@@ -121,6 +121,10 @@ bool TWebServer::StartListeners(const std::vector<QString>& addresses, int32_t p
     tls_ = tls;
     active_.store(true);
     for (auto& server : servers_) listenThreads_.emplace_back([s = server.get()] { s->listen_after_bind(); });
+    // A stop before a listener runs would not reach it (the library's stop
+    // acts on running listeners only), so the start ends once all run.
+    for (auto& server : servers_)
+        while (!server->is_running()) std::this_thread::yield();
     {
         std::lock_guard guard(sweepLock_);
         sweepStop_ = false;
