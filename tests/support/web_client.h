@@ -56,3 +56,7 @@ inline CurlAnswer RunCurl(QStringList args) {
     return a;
 }
 
+
+// The web tests start curl, openssl and chromium while server threads run;
+// under ThreadSanitizer a fork of a threaded process is allowed only so.
+extern "C" __attribute__((weak)) const char* __tsan_default_options() { return "die_after_fork=0"; }
