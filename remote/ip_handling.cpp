@@ -1,15 +1,12 @@
 #include "remote/ip_handling.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
-#include <net/if.h>
 #include <netinet/in.h>
 
-#include <cmath>
 
 namespace {
 
