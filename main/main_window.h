@@ -91,6 +91,7 @@ class TSftpUploadService;
 class TVtNameCreator;
 class TReportNamingService;
 class TAudioBackEnds;
+class TWebDisplay;
 
 // What the program was started with.
 struct StartOptions {
@@ -390,6 +391,10 @@ public:
     // The window messages of the audio input: 0xB0 (the input runs) and 0xB2 (a driver's request).
     void AudioWindowMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam);
     QMenu* LevelMenu() const { return popVol_; }
+    // --- Web display: address list, web server and its snapshot (web_display.cpp) ---
+    TWebDisplay* WebDisplay() const { return webDisplay_.get(); }
+    // The settings apply's step for the web server.
+    void ApplyWebServerSetting();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -663,4 +668,8 @@ private:
     void RegisterAudioNotifications();
     std::unique_ptr<TAudioBackEnds> audioBackEnds_;
     QMenu* popVol_ = nullptr;
+    // Web display (web_display.cpp)
+    void CreateWebDisplay();
+    void StopWebDisplay();
+    std::unique_ptr<TWebDisplay> webDisplay_;
 };

@@ -16,6 +16,7 @@
 #include "main/graph_view.h"
 #include "main/zoom_window.h"
 #include "main/main_window.h"
+#include "main/web_display.h"
 #include "main/power_watch.h"
 #include "main/time_change_watch.h"
 #include "main/vu_meter_view.h"
@@ -156,6 +157,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
 
     defaultDaten.store(new TDaten());
     LoadDefaultStore();
+    CreateWebDisplay();
 
     BuildForm();
     WireCalibrationActions();
@@ -211,6 +213,7 @@ void TVTProMaster::InitAfterCreate() {
     RefreshEventZoom(false);
     if (graphView_) graphView_->StartTimer();
     if (remindersDue) ShowCalReminder();
+    ApplyWebServerSetting();
 }
 
 // The previous version's settings are offered once: only while the current

@@ -4,6 +4,8 @@
 
 #include "main/graph_view.h"
 #include "main/main_window.h"
+#include "main/web_display.h"
+#include "remote/ip_handling.h"
 #include "platform/registry.h"
 #include "store/measurement_store.h"
 #include "platform/user_dialogs.h"
@@ -40,6 +42,7 @@ void TVTProMaster::LoadSettings() {
     SetClockOffset(0);
     SetGroupDefaults(settingsTable_, SettingGroup::Settings);
     ReadSettingsGroup(settingsTable_, SettingGroup::Settings);
+    if (webDisplay_) webDisplay_->IpHandling().SetUseState(static_cast<uint32_t>(settings_.useIps));
     ApplyRunSettings();
     LoadRemoteSettings();
 }
@@ -56,6 +59,7 @@ bool TVTProMaster::LoadDeviceSettings() {
 }
 
 bool TVTProMaster::SaveSettings() {
+    if (webDisplay_) settings_.useIps = static_cast<int32_t>(webDisplay_->IpHandling().GetUseState());
     const bool written = WriteSettingsGroup(settingsTable_, SettingWriter::Settings);
     return SaveRemoteSettings() && written;
 }

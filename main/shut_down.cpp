@@ -9,6 +9,7 @@
 #include "audio/audio_start_stop.h"
 #include "main/graph_view.h"
 #include "main/main_window.h"
+#include "main/web_display.h"
 #include "main/session_end_watch.h"
 #include "main/sftp_upload_service.h"
 #include "main/zoom_window.h"
@@ -127,6 +128,7 @@ void TVTProMaster::TimeChanged() {
 void TVTProMaster::FormDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
+    StopWebDisplay();
     delete sessionEndWatch_;  // no session end reaches a window being destroyed
     sessionEndWatch_ = nullptr;
     if (TVTPresetHandler* handler = presetHandler.load()) handler->SavePresetIntern(kSettingsKey);

@@ -66,6 +66,8 @@ public:
         if (slot >= 0 && slot < 3) statusSlots[static_cast<size_t>(slot)] = text;
     }
     int32_t GetLimitState(int32_t q) override { return q >= 0 && q < 3 ? limitStates[static_cast<size_t>(q)] : -1; }
+    void ResetFindPeak() override { ++findPeakResets; }
+    std::atomic<int> findPeakResets{0};
 };
 
 }  // namespace test_support

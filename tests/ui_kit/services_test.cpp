@@ -58,6 +58,7 @@ public:
         calls << QStringLiteral("SetStatusInfo %1 %2").arg(slot).arg(text);
     }
     int32_t GetLimitState(int32_t) override { return -1; }
+    void ResetFindPeak() override { calls << QStringLiteral("ResetFindPeak"); }
 };
 
 class FakeCsvSettings : public TcsvExportSettings {

@@ -182,6 +182,9 @@ public:
     // The limit state of kLimitQuantityLeq, ...LeqK or ...Peak: -1 none yet,
     // 0 normal, 1 warning, 2 over the limit; -1 for any other quantity.
     virtual int32_t GetLimitState(int32_t quantity) = 0;
+    // Resets the held slow-RMS maxima of the loudest-location search while
+    // it is on; any thread (the web server's threads call it).
+    virtual void ResetFindPeak() = 0;
 };
 
 inline constexpr int32_t kLimitQuantityLeq = 0;

@@ -1,0 +1,92 @@
+#include "main/main_window_fixture.h"
+
+#include <httplib.h>
+
+#include "main/web_display.h"
+#include "remote/ip_handling.h"
+#include "remote/web_server.h"
+#include "support/web_client.h"
+#include "ui_kit/notifications.h"
+#include "ui_kit/services/web_services.h"
+
+namespace {
+
+using test_support::ProcessUntil;
+
+class WebDisplayConcurrent : public test_support::MainWindowConcurrent {
+protected:
+    // Ticks the loopback address in the stored settings, as the options
+    // would, and puts the server on a free port.
+    void TickLoopback() {
+        const std::vector<TnetInfo> entries = TIpHandling().Entries();
+        for (size_t i = 0; i < entries.size(); ++i)
+            if (entries[i].ipV4 == QLatin1String("127.0.0.1")) mask = 1u << (i % 32);
+        ASSERT_NE(mask, 0u);
+        port = FreeLoopbackPort();
+        WriteSettings([this](platform::Registry& reg) {
+            reg.WriteInteger("UseIps", static_cast<int32_t>(mask));
+            reg.WriteInteger("IpPort", port);
+        });
+        // The web files beside the program are those of the build.
+        platform::SetKnownFolderOverride(platform::KnownFolder::ProgramFolder, QStringLiteral(VELTARO_BINARY_DIR));
+    }
+    QString Url(const char* path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path); }
+
+    uint32_t mask = 0;
+    int port = 0;
+};
+
+TEST_F(WebDisplayConcurrent, TheServerStartsOnTheStoredAddressAndAnswersFromTheWindowsDisplays) {
+    TickLoopback();
+    Start();
+    ASSERT_NE(window->WebDisplay(), nullptr);
+    EXPECT_EQ(webServices(), &window->WebDisplay()->Server());
+    EXPECT_EQ(ipHandling.load(), &window->WebDisplay()->IpHandling());
+    ASSERT_TRUE(webServices()->WebServerActive());
+
+    const QString jar = dir.filePath(QStringLiteral("jar"));
+    const CurlAnswer page = RunCurl({QStringLiteral("-c"), jar, QStringLiteral("-b"), jar, Url("/")});
+    EXPECT_EQ(page.status, 200);
+    EXPECT_TRUE(page.body.contains("<title>Veltaro</title>"));
+    EXPECT_TRUE(ProcessUntil([this] { return Saw(kNotifyWebClients); }));
+
+    // The answer is the display field's text as the window last drew it
+    // ("---" while it drew none).
+    QByteArray answer;
+    QString shown;
+    EXPECT_TRUE(ProcessUntil([&] {
+        shown = window->DisplayAreas()->Caches().aFeldWert[0];
+        answer = RunCurl({QStringLiteral("-b"), jar, QStringLiteral("-X"), QStringLiteral("POST"), Url("/GETWERT0")})
+                     .body;
+        return answer == (shown.isEmpty() ? QByteArray("---") : shown.toUtf8());
+    })) << shown.toStdString() << " / " << answer.toStdString();
+    const CurlAnswer status =
+        RunCurl({QStringLiteral("-b"), jar, QStringLiteral("-X"), QStringLiteral("POST"), Url("/GETSTATUS")});
+    EXPECT_EQ(status.status, 200);
+    EXPECT_EQ(status.body.split(';').value(9).toInt(), window->Fields().statusMessung.load());
+
+    Exit();
+    EXPECT_EQ(webServices(), nullptr);
+    EXPECT_EQ(ipHandling.load(), nullptr);
+    EXPECT_NE(RunCurl({Url("/")}).exitCode, 0);
+    platform::Registry reg;
+    ASSERT_TRUE(reg.OpenKeyReadOnly(kSettingsKey));
+    EXPECT_EQ(static_cast<uint32_t>(reg.ReadInteger("UseIps").value_or(0)), mask);
+}
+
+TEST_F(WebDisplayConcurrent, AFailedStartTellsTheUserAndUnticksTheAddresses) {
+    TickLoopback();
+    // Someone else holds the port.
+    httplib::Server other;
+    ASSERT_TRUE(other.bind_to_port("127.0.0.1", port));
+    dialogs.ScriptMessage(platform::kMessageRight);
+    Start();
+    EXPECT_FALSE(webServices()->WebServerActive());
+    EXPECT_FALSE(window->WebDisplay()->IpHandling().IsUseIp());
+    bool named = false;
+    for (const QString& text : MessageTexts()) named = named || text.contains(QString::number(port));
+    EXPECT_TRUE(named);
+    Exit();
+}
+
+}  // namespace
