@@ -82,6 +82,8 @@ class TSelectDisplay;
 class TBitmap32;
 class QRectF;
 class TTrayIcon;
+class TVtMidi;
+class TMidiDeviceWatch;
 
 // What the program was started with.
 struct StartOptions {
@@ -330,6 +332,10 @@ public:
     void PrepareEventListMenu();
     void ClearEvent1Click();
 
+    // --- MIDI: the MIDI object, its device watch and the setup dialog (midi_device.cpp) ---
+    void mmEMidiClick();
+    TVtMidi* MidiDevice() const { return midi_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -547,4 +553,12 @@ private:
     QAction* boldLabelAction_ = nullptr;
     QMenu* eventListMenu_ = nullptr;
     QAction* clearEventAction_ = nullptr;
+
+    // MIDI object, device watch and menu item (midi_device.cpp)
+    void CreateMidiDevice();
+    void FreeMidiDevice();
+    void AddMidiMenuItem();
+    TVtMidi* midi_ = nullptr;  // owned; freed at shut-down
+    TMidiDeviceWatch* midiWatch_ = nullptr;
+    QAction* midiAction_ = nullptr;
 };

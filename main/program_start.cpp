@@ -148,6 +148,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
 
     defaultDaten.store(new TDaten());
     LoadDefaultStore();
+    CreateMidiDevice();
 
     BuildForm();
     SetDisplayColors(displayLayout.load(), true);

@@ -138,6 +138,7 @@ void TVTProMaster::FormDestroy() {
         SaveSettingsOnExit();
         SaveSettings();
     }
+    FreeMidiDevice();
     CloseInfoWindow();
     if (workers_) {
         workers_->StopCalcer();
