@@ -143,8 +143,8 @@ private:
 
 class RtMidiSystem : public MidiSystem {
 public:
-    QStringList InputNames() override { return WithoutOwnPorts(ListerNames(inLister_)); }
-    QStringList OutputNames() override { return WithoutOwnPorts(ListerNames(outLister_)); }
+    QStringList InputNames() override { return WithoutOwnPorts(ListerNames<RtMidiIn>()); }
+    QStringList OutputNames() override { return WithoutOwnPorts(ListerNames<RtMidiOut>()); }
 
     std::unique_ptr<MidiInPort> OpenInput(const QString& name, MidiInputCallback callback) override {
         auto in = MakeRtMidiPort<RtMidiIn>();
@@ -167,16 +167,13 @@ public:
     }
 
 private:
-    // One client per direction serves every listing: JACK would otherwise
-    // see a client come and go with each look at the lists.
+    // A fresh client for each look: a client kept from before a restart of
+    // the JACK server would list nothing for ever after.
     template <class Port>
-    QStringList ListerNames(std::unique_ptr<Port>& lister) {
-        if (!lister) lister = MakeRtMidiPort<Port>();
+    static QStringList ListerNames() {
+        const auto lister = MakeRtMidiPort<Port>();
         return lister ? PortNames(*lister) : QStringList();
     }
-
-    std::unique_ptr<RtMidiIn> inLister_;
-    std::unique_ptr<RtMidiOut> outLister_;
 };
 
 std::atomic<MidiSystem*> chosenSystem{nullptr};
