@@ -47,13 +47,15 @@ void TVTProMaster::AddMidiMenuItem() {
 
 void TVTProMaster::mmEMidiClick() {
     if (midi_ == nullptr) return;
-    TMidiSetup dialog(this, midi_);
-    // Below the settings menu's entry in the menu bar.
-    if (QMenuBar* bar = menuBar(); bar && settingsMenu_) {
-        const QRect entry = bar->actionGeometry(settingsMenu_->menuAction());
-        dialog.move(bar->mapToGlobal(entry.bottomLeft() + QPoint(0, 1)));
-    }
-    dialog.exec();
+    {
+        TMidiSetup dialog(this, midi_);
+        // Below the settings menu's entry in the menu bar.
+        if (QMenuBar* bar = menuBar(); bar && settingsMenu_) {
+            const QRect entry = bar->actionGeometry(settingsMenu_->menuAction());
+            dialog.move(bar->mapToGlobal(entry.bottomLeft() + QPoint(0, 1)));
+        }
+        dialog.exec();
+    }  // freeing the dialog closes input and output
     // The dialog has closed input and output and may have changed the devices.
     midi_->SetMessageHandle(handle_);
     if (midi_->GetUseMidi()) {

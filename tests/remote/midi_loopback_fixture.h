@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -29,6 +31,17 @@ inline QByteArray Bytes(std::initializer_list<int> values) {
     QByteArray bytes;
     for (int v : values) bytes.append(static_cast<char>(v));
     return bytes;
+}
+
+// Runs the event loop until done() holds; false when it did not within the bound.
+inline bool ProcessUntil(const std::function<bool()>& done, int boundMs = 20000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > boundMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
 }
 
 inline intptr_t Packed(int status, int first, int second) { return status | (first << 8) | (second << 16); }

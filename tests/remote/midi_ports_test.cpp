@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 
@@ -21,6 +20,7 @@
 #include "platform/midi_ports.h"
 #include "platform/window_messages.h"
 #include "remote/midi_device_watch.h"
+#include "remote/midi_loopback_fixture.h"
 #include "remote/vt_midi.h"
 #include "support/fake_main_window.h"
 #include "ui_kit/gui_test_app.h"
@@ -29,20 +29,12 @@
 
 namespace {
 
+using midi_test::ProcessUntil;
+
 bool SequencerOpens() {
     const int fd = ::open("/dev/snd/seq", O_RDWR | O_CLOEXEC);
     if (fd < 0) return false;
     ::close(fd);
-    return true;
-}
-
-bool ProcessUntil(const std::function<bool()>& done, int boundMs = 20000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > boundMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
     return true;
 }
 

@@ -6,6 +6,9 @@
 
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <thread>
+
 #include "platform/registry.h"
 #include "remote/midi_device_watch.h"
 #include "remote/midi_loopback_fixture.h"
@@ -531,6 +534,53 @@ TEST_F(MidiObject, SettersRefuseOutOfRangeAndBackupRestoresEverything) {
     // The channel the input accepts follows the restored setting.
     ASSERT_TRUE(midi->StartMidiIn());
     EXPECT_EQ(FeedAndCollect(Bytes({0x90, 40, 100})).size(), 1u);
+}
+
+// --- Threads --------------------------------------------------------------------
+
+class MidiInputConcurrent : public midi_test::MidiLoopbackFixture {};
+
+// The device's thread keeps delivering notes and system-exclusive messages
+// while the main thread closes and reopens the input, changes its channel
+// and mode and moves the receiving window; nothing is posted to a window
+// that is gone and every delivered message arrives whole.
+TEST_F(MidiInputConcurrent, InputWhileTheMainThreadClosesAndReregisters) {
+    midi->SetInModeId(kMidiInShowControl);
+    ASSERT_TRUE(midi->StartMidiIn());
+    std::atomic<bool> stop{false};
+    std::thread device([this, &stop] {
+        const QByteArray note = Bytes({0x90, 40, 100});
+        const QByteArray sysEx = Bytes({0xF0, 0x7F, 0x7F, 0x02, 0x10, 0x01, 0xF7});
+        for (int i = 0; !stop.load(); ++i) loopback.Feed(kDesk, i % 2 ? note : sysEx);
+    });
+    // The device's thread is delivering before the main thread starts moving.
+    ASSERT_TRUE(midi_test::ProcessUntil([this] { return !posted.empty(); }));
+    int received = 0;
+    for (int round = 0; round < 200; ++round) {
+        const platform::WindowHandle other = platform::RegisterWindow([&](uint32_t, uintptr_t kind, intptr_t data) {
+            ++received;
+            if (kind == kMidiSysEx) {
+                const QByteArray bytes = midi->GetLongIn(data);
+                EXPECT_TRUE(bytes.isEmpty() || bytes.size() == 7);
+            }
+        });
+        midi->SetMessageHandle(other);
+        QCoreApplication::processEvents();
+        if (round % 3 == 0) {
+            midi->EndMidiIn();
+            midi->SetInMidiKanal(round % 2 ? 2 : 1);
+            midi->SetTestMode(round % 2 == 0);
+            midi->StartMidiIn();
+        }
+        platform::UnregisterWindow(other);
+        midi->SetMessageHandle(window);
+        QCoreApplication::processEvents();
+    }
+    stop.store(true);
+    device.join();
+    midi->EndMidiIn();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(posted.empty());
 }
 
 }  // namespace
