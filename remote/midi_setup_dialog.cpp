@@ -115,6 +115,23 @@ const char kTagProperty[] = "Tag";
 
 int Scaled(int length, double sf) { return RoundI(length * sf); }
 
+// The lengths every page's layout uses, at the dialog's scale.
+struct LayoutMetrics {
+    int sp, tickHeight, comboWidth, comboHeight, fieldWidth, fieldHeight, pitch, buttonWidth, buttonHeight;
+};
+
+LayoutMetrics MetricsAt(double sf, int sp) {
+    return {sp,
+            Scaled(kTickHeight, sf),
+            Scaled(kComboWidth, sf),
+            Scaled(kComboHeight, sf),
+            Scaled(kFieldWidth, sf),
+            Scaled(kFieldHeight, sf),
+            Scaled(kColumnPitch, sf),
+            Scaled(110, sf),
+            Scaled(33, sf)};
+}
+
 void SetFieldBack(QSpinBox* field, TColor color) {
     QPalette palette = field->palette();
     palette.setColor(QPalette::Base, QColorOf(color));
@@ -809,11 +826,8 @@ void TMidiSetup::LayoutForm() {
 }
 
 void TMidiSetup::LayoutDevices() {
-    const double sf = localSf_;
-    const int sp = localSp_;
-    const int tickHeight = Scaled(kTickHeight, sf);
-    const int comboWidth = Scaled(kComboWidth, sf);
-    const int comboHeight = Scaled(kComboHeight, sf);
+    const auto [sp, tickHeight, comboWidth, comboHeight, fieldWidth, fieldHeight, pitch, buttonWidth, buttonHeight] =
+        MetricsAt(localSf_, localSp_);
     const int fieldX = sp + comboWidth + sp;
     int y = sp;
     pbUseMidi->setGeometry(sp, y, TickWidth(kTickUseMidi), tickHeight);
@@ -825,8 +839,7 @@ void TMidiSetup::LayoutDevices() {
         channel->move(fieldX, y);
         y += std::max(label->height(), channel->height()) + ltc_;
         combo->setGeometry(sp, y, comboWidth, comboHeight);
-        field->setGeometry(fieldX, y + (comboHeight - Scaled(kFieldHeight, sf)) / 2, Scaled(kFieldWidth, sf),
-                           Scaled(kFieldHeight, sf));
+        field->setGeometry(fieldX, y + (comboHeight - fieldHeight) / 2, fieldWidth, fieldHeight);
         y += comboHeight + sp;
     };
     deviceRow(lMidiIn, lKanal, cbMidiInDev, seInKanal);
@@ -836,14 +849,10 @@ void TMidiSetup::LayoutDevices() {
 
 void TMidiSetup::LayoutInput() {
     if (!tsInput || !pbInTest) return;
-    const double sf = localSf_;
-    const int sp = localSp_;
-    const int comboWidth = Scaled(kComboWidth, sf);
-    const int comboHeight = Scaled(kComboHeight, sf);
-    const int fieldWidth = Scaled(kFieldWidth, sf);
-    const int fieldHeight = Scaled(kFieldHeight, sf);
+    const auto [sp, tickHeight, comboWidth, comboHeight, fieldWidth, fieldHeight, pitch, buttonWidth, buttonHeight] =
+        MetricsAt(localSf_, localSp_);
     const int startX = sp + comboWidth + sp;
-    const int stopX = startX + Scaled(kColumnPitch, sf);
+    const int stopX = startX + pitch;
     for (QLabel* label : {lStart, lInStart, lInStop, lInSync}) label->adjustSize();
     int y = sp;
     lStart->move(sp, y);
@@ -859,28 +868,19 @@ void TMidiSetup::LayoutInput() {
     y += lInSync->height() + ltc_;
     seInSync->setGeometry(startX, y, fieldWidth, fieldHeight);
     const int tickWidth = std::min(TickWidth(kTickInSync), comboWidth);
-    pbInSync->setGeometry(sp + comboWidth - tickWidth, y - (Scaled(kTickHeight, sf) - fieldHeight) / 2, tickWidth,
-                          Scaled(kTickHeight, sf));
+    pbInSync->setGeometry(sp + comboWidth - tickWidth, y - (tickHeight - fieldHeight) / 2, tickWidth, tickHeight);
     y += fieldHeight + sp;
-    const int buttonWidth = Scaled(110, sf);
-    const int buttonHeight = Scaled(33, sf);
     pbInTest->setGeometry(tsInput->width() - sp - buttonWidth, tsInput->height() - sp - buttonHeight, buttonWidth,
                           buttonHeight);
     mTest->setGeometry(sp, y, std::max(0, pbInTest->x() - 2 * sp), std::max(0, tsInput->height() - sp - y));
     QFont memoFont(QStringLiteral("VERDANA"));
-    memoFont.setPixelSize(RoundI(12 * sf));
+    memoFont.setPixelSize(RoundI(12 * localSf_));
     mTest->setFont(memoFont);
 }
 
 void TMidiSetup::LayoutOutput() {
-    const double sf = localSf_;
-    const int sp = localSp_;
-    const int comboWidth = Scaled(kComboWidth, sf);
-    const int comboHeight = Scaled(kComboHeight, sf);
-    const int fieldWidth = Scaled(kFieldWidth, sf);
-    const int fieldHeight = Scaled(kFieldHeight, sf);
-    const int tickHeight = Scaled(kTickHeight, sf);
-    const int pitch = Scaled(kColumnPitch, sf);
+    const auto [sp, tickHeight, comboWidth, comboHeight, fieldWidth, fieldHeight, pitch, buttonWidth, buttonHeight] =
+        MetricsAt(localSf_, localSp_);
     int y = sp;
     lOutMode->adjustSize();
     lOutMode->move(sp, y);
@@ -928,12 +928,9 @@ void TMidiSetup::LayoutOutput() {
 }
 
 void TMidiSetup::LayoutCC() {
-    const double sf = localSf_;
-    const int sp = localSp_;
-    const int fieldWidth = Scaled(kFieldWidth, sf);
-    const int fieldHeight = Scaled(kFieldHeight, sf);
-    const int tickHeight = Scaled(kTickHeight, sf);
-    const int column = Scaled(220, sf) + sp;
+    const auto [sp, tickHeight, comboWidth, comboHeight, fieldWidth, fieldHeight, pitch, buttonWidth, buttonHeight] =
+        MetricsAt(localSf_, localSp_);
+    const int column = Scaled(220, localSf_) + sp;
     int y = sp;
     lcc->adjustSize();
     lcc->move(column, y);
@@ -941,7 +938,7 @@ void TMidiSetup::LayoutCC() {
     for (size_t i = 0; i < 5; ++i) {
         const int rowHeight = std::max(fieldHeight, tickHeight);
         seCC[i]->setGeometry(column, y + (rowHeight - fieldHeight) / 2, fieldWidth, fieldHeight);
-        pbUseCC[i]->setGeometry(column + fieldWidth + sp, y + (rowHeight - tickHeight) / 2, Scaled(kCCTickWidth, sf),
+        pbUseCC[i]->setGeometry(column + fieldWidth + sp, y + (rowHeight - tickHeight) / 2, Scaled(kCCTickWidth, localSf_),
                                 tickHeight);
         CentreLabelOn(lccRows[i], QRect(0, y, width(), rowHeight), column - sp);
         y += rowHeight + sp;

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <functional>
 #include <memory>
@@ -14,6 +13,7 @@
 #include "platform/midi_loopback.h"
 #include "platform/window_messages.h"
 #include "remote/vt_midi.h"
+#include "support/process_until.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/notifications.h"
 
@@ -33,16 +33,7 @@ inline QByteArray Bytes(std::initializer_list<int> values) {
     return bytes;
 }
 
-// Runs the event loop until done() holds; false when it did not within the bound.
-inline bool ProcessUntil(const std::function<bool()>& done, int boundMs = 20000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > boundMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
+using test_support::ProcessUntil;
 
 inline intptr_t Packed(int status, int first, int second) { return status | (first << 8) | (second << 16); }
 
