@@ -14,6 +14,8 @@
 #include "ui_kit/startup_settings.h"
 
 void TVTProMaster::CreateMidiDevice() {
+    // A MIDI output registered before the window (a test's recorder) stays.
+    if (MidiObject() != nullptr) return;
     midi_ = new TVtMidi();
     midiDevice.store(midi_);
     RegisterMidiObject(midi_);

@@ -147,8 +147,10 @@ public:
     QStringList OutputNames() override { return WithoutOwnPorts(ListerNames<RtMidiOut>()); }
 
     std::unique_ptr<MidiInPort> OpenInput(const QString& name, MidiInputCallback callback) override {
+        // No name, no client: JACK would otherwise be asked for nothing.
+        if (name.isEmpty()) return nullptr;
         auto in = MakeRtMidiPort<RtMidiIn>();
-        if (!in || name.isEmpty()) return nullptr;
+        if (!in) return nullptr;
         const int index = LastMidiNameMatch(PortNames(*in), name);
         if (index < 0) return nullptr;
         auto port = std::make_unique<RtMidiInPort>(std::move(in), std::move(callback));
@@ -157,8 +159,9 @@ public:
     }
 
     std::unique_ptr<MidiOutPort> OpenOutput(const QString& name) override {
+        if (name.isEmpty()) return nullptr;
         auto out = MakeRtMidiPort<RtMidiOut>();
-        if (!out || name.isEmpty()) return nullptr;
+        if (!out) return nullptr;
         const int index = LastMidiNameMatch(PortNames(*out), name);
         if (index < 0) return nullptr;
         auto port = std::make_unique<RtMidiOutPort>(std::move(out));
