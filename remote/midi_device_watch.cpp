@@ -11,8 +11,13 @@ TMidiDeviceWatch::TMidiDeviceWatch(TVtMidi& midi, Report report, QObject* parent
     : QObject(parent), midi_(midi), report_(std::move(report)) {
     timer_.setInterval(kIntervalMs);
     connect(&timer_, &QTimer::timeout, this, [this] { CheckDevices(); });
-    timer_.start();
+    midi_.SetOpenedHook([this] {
+        if (!timer_.isActive()) timer_.start();
+    });
+    if (midi_.GetMidiStatus() || midi_.OutIsOpen()) timer_.start();
 }
+
+TMidiDeviceWatch::~TMidiDeviceWatch() { midi_.SetOpenedHook(nullptr); }
 
 void TMidiDeviceWatch::CheckDevices() {
     QStringList vanished;
@@ -28,6 +33,7 @@ void TMidiDeviceWatch::CheckDevices() {
         if (gone(vanished, midi_.OpenOutputName())) vanished << midi_.OpenOutputName();
         midi_.StopMidiOut();
     }
+    if (!midi_.GetMidiStatus() && !midi_.OutIsOpen()) timer_.stop();
     for (const QString& device : vanished)
         if (report_) report_(VanishedMidiDeviceText(device));
 }

@@ -3,7 +3,8 @@
 // was unplugged (sends to it still succeed), so once a second the names of
 // the open input and output are looked up in the device lists. A device that
 // is gone is closed and reported once; the next start of input or output
-// opens it again when it is back. GUI thread.
+// opens it again when it is back. The timer runs only while a device is
+// open. GUI thread.
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -17,6 +18,7 @@ public:
     using Report = std::function<void(const QString& text)>;
 
     TMidiDeviceWatch(TVtMidi& midi, Report report, QObject* parent = nullptr);
+    ~TMidiDeviceWatch() override;
 
     // One look at the lists; the timer calls it.
     void CheckDevices();

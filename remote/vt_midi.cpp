@@ -209,6 +209,7 @@ bool TVtMidi::StartMidiIn() {
     inPort_ = std::move(port);
     openInName_ = settings_.midiInName;
     inIsOpen_.store(true);
+    if (openedHook_) openedHook_();
     return true;
 }
 
@@ -330,6 +331,7 @@ void TVtMidi::StartMidiOut() {
     if (!outPort_) return;
     openOutName_ = settings_.midiOutName;
     outIsOpen_.store(true);
+    if (openedHook_) openedHook_();
 }
 
 void TVtMidi::StopMidiOut() {

@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -156,6 +157,9 @@ public:
     QString OpenInputName() const { return openInName_; }
     QString OpenOutputName() const { return openOutName_; }
 
+    // Called after each successful open of input or output (the device watch).
+    void SetOpenedHook(std::function<void()> hook) { openedHook_ = std::move(hook); }
+
     // --- Input ---
     // Opens the input named in the settings; an open input is closed first.
     bool StartMidiIn();
@@ -223,4 +227,5 @@ private:
     std::unique_ptr<platform::MidiOutPort> outPort_;
     QString openInName_;
     QString openOutName_;
+    std::function<void()> openedHook_;
 };

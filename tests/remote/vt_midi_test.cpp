@@ -551,7 +551,9 @@ TEST_F(MidiInputConcurrent, InputWhileTheMainThreadClosesAndReregisters) {
     std::thread device([this, &stop] {
         const QByteArray note = Bytes({0x90, 40, 100});
         const QByteArray sysEx = Bytes({0xF0, 0x7F, 0x7F, 0x02, 0x10, 0x01, 0xF7});
-        for (int i = 0; !stop.load(); ++i) loopback.Feed(kDesk, i % 2 ? note : sysEx);
+        // A bounded burst: an endless one could keep the main thread's
+        // event loop busy for ever.
+        for (int i = 0; i < 20000 && !stop.load(); ++i) loopback.Feed(kDesk, i % 2 ? note : sysEx);
     });
     // The device's thread is delivering before the main thread starts moving.
     ASSERT_TRUE(midi_test::ProcessUntil([this] { return !posted.empty(); }));
