@@ -99,6 +99,7 @@ void TVTProMaster::BuildMainMenu() {
     connect(englishAction_, &QAction::triggered, this, [] { PostMainNotify(kNotifyLanguage, kLanguageEnglish); });
     connect(languageMenu_, &QMenu::aboutToShow, this, [this] { PrepareLanguageMenu(); });
     settingsMenu_->insertMenu(reset, languageMenu_);
+    AddMidiMenuItem();
     resetSettingsAction_->setObjectName(QStringLiteral("miResetAll"));
     connect(settingsMenu_, &QMenu::aboutToShow, this, [this] { PrepareSettingsMenu(); });
 

@@ -92,6 +92,8 @@ class TVtNameCreator;
 class TReportNamingService;
 class TAudioBackEnds;
 class TWebDisplay;
+class TVtMidi;
+class TMidiDeviceWatch;
 
 // What the program was started with.
 struct StartOptions {
@@ -396,6 +398,10 @@ public:
     // The settings apply's step for the web server.
     void ApplyWebServerSetting();
 
+    // --- MIDI: the MIDI object, its device watch and the setup dialog (midi_device.cpp) ---
+    void mmEMidiClick();
+    TVtMidi* MidiDevice() const { return midi_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -672,4 +678,12 @@ private:
     void CreateWebDisplay();
     void StopWebDisplay();
     std::unique_ptr<TWebDisplay> webDisplay_;
+
+    // MIDI object, device watch and menu item (midi_device.cpp)
+    void CreateMidiDevice();
+    void FreeMidiDevice();
+    void AddMidiMenuItem();
+    TVtMidi* midi_ = nullptr;  // owned; freed at shut-down
+    TMidiDeviceWatch* midiWatch_ = nullptr;
+    QAction* midiAction_ = nullptr;
 };

@@ -158,6 +158,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
     defaultDaten.store(new TDaten());
     LoadDefaultStore();
     CreateWebDisplay();
+    CreateMidiDevice();
 
     BuildForm();
     WireCalibrationActions();

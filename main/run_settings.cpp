@@ -20,6 +20,7 @@
 #include "ui_kit/message_box.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/services/clock.h"
+#include "ui_kit/services/midi_services.h"
 #include "ui_kit/shared_state.h"
 #include "ui_kit/text_table.h"
 
@@ -82,6 +83,7 @@ void TVTProMaster::ResetVuPeakLatch() {
 void TVTProMaster::ResetMidiOutputs() {
     // The last-sent level states live with the MIDI output; without one
     // there is nothing to send and nothing to forget.
+    if (MidiServices* midi = MidiObject()) midi->ResetMidiOutputs();
 }
 
 void TVTProMaster::ResetRunValues() {

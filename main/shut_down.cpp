@@ -147,6 +147,7 @@ void TVTProMaster::FormDestroy() {
         if (sftpUpload_) sftpUpload_->SaveSettings();
     }
     ReleaseReportObjects(formCreated_);
+    FreeMidiDevice();
     CloseInfoWindow();
     if (workers_) {
         workers_->StopCalcer();

@@ -6,6 +6,7 @@
 #include "main/main_window.h"
 #include "main/vu_meter_view.h"
 #include "ui_kit/notifications.h"
+#include "ui_kit/services/midi_services.h"
 #include "ui_kit/shared_state.h"
 
 void TVTProMaster::BuildValueDisplays() {
@@ -61,6 +62,7 @@ void TVTProMaster::UpdateValues(bool full) {
         workers_->FetchLeqFull();
         displayAreas_->LatchLeqBar(dispLeqFill.load());
         CheckAllAutoFront();
+        if (MidiServices* midi = MidiObject()) midi->SendMidiLevels();
     }
     // Only what changed is drawn again in the top areas: this runs every 125 ms.
     displayAreas_->RepaintValues();

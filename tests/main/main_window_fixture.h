@@ -21,6 +21,7 @@
 #include "platform/simulated_audio.h"
 #include "platform/user_dialogs.h"
 #include "support/hide_machine_sound_devices.h"
+#include "support/process_until.h"
 #include "ui_kit/palette.h"
 #include "ui_kit/shared_state.h"
 #include "ui_kit/startup_settings.h"
@@ -31,17 +32,6 @@ namespace test_support {
 using platform::KnownFolder;
 using platform::Registry;
 
-
-// Runs the event loop until done() holds; false when it did not within the bound.
-inline bool ProcessUntil(const std::function<bool()>& done, int boundMs = 20000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > boundMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 inline bool IsLit(TColor32 pixel) {
     return pixel == clGreen32 || pixel == clYellow32 || pixel == clRed32;

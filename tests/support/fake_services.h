@@ -156,6 +156,11 @@ public:
         sent << QStringLiteral("status %1").arg(status);
         return true;
     }
+    // The drive's calls, apart from what the window sends itself.
+    QStringList driven;
+    void ResetMidiOutputs() override { driven << QStringLiteral("reset"); }
+    void SendMidiLevels() override { driven << QStringLiteral("levels"); }
+    void UpdateMidiCCEnable() override { driven << QStringLiteral("cc enable"); }
 };
 
 }  // namespace test_support

@@ -19,6 +19,17 @@ public:
     virtual void SendCC(int32_t slot, int32_t level) = 0;
     // Feedback of the measurement: 1 started, 2 stopped. True when sent.
     virtual bool SendStatusInfo(int32_t status) = 0;
+
+    // --- The main window's drive of the outputs ---
+    // The normal-range notes on, the others off, every controller at 0, and
+    // the normal range counted as signalled.
+    virtual void ResetMidiOutputs() = 0;
+    // The three level controllers from the main window's last values (each
+    // value update).
+    virtual void SendMidiLevels() = 0;
+    // Controller output allowed from now on; its latches are reset when it
+    // was not allowed before.
+    virtual void UpdateMidiCCEnable() = 0;
 };
 
 // The registered MIDI output, or nullptr while there is none.
