@@ -113,7 +113,7 @@ struct SimulatedAsioChannel {
     int32_t type = kAsioFloat32LSB;
 };
 
-struct SimulatedAsioSpec {
+struct SimulatedAsioSetup {
     bool initSucceeds = true;
     std::vector<SimulatedAsioChannel> inputs;
     std::vector<SimulatedAsioChannel> outputs;
@@ -128,7 +128,7 @@ struct SimulatedAsioSpec {
 
 // The driver the simulated class id creates from now on; a fresh default
 // (two inputs, two outputs, 48000) after ResetSimulatedAsio.
-void SetSimulatedAsio(const SimulatedAsioSpec& spec);
+void SetSimulatedAsio(const SimulatedAsioSetup& setup);
 void ResetSimulatedAsio();
 
 // What the running simulated driver does next, for tests: delivers one

@@ -531,7 +531,7 @@ EndpointEntry EntryFor(ListingWork& work, DataFlow flow, const char* name, const
     const QString device = QString::fromUtf8(name);
     const QString prefix = flow == DataFlow::Capture ? QStringLiteral("pulse:source:") : QStringLiteral("pulse:sink:");
     const QString text = description && *description ? QString::fromUtf8(description) : device;
-    return {prefix + device, text, SimulatedEndpointSpec::NameState::Text,
+    return {prefix + device, text, SimulatedEndpointSetup::NameState::Text,
             std::make_shared<PulseBackend>(work.shared, flow, device)};
 }
 

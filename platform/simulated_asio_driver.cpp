@@ -12,15 +12,15 @@ namespace platform {
 
 namespace {
 
-std::mutex specLock;
-SimulatedAsioSpec& Spec() {
-    static SimulatedAsioSpec* spec = [] {
-        auto* s = new SimulatedAsioSpec;
+std::mutex setupLock;
+SimulatedAsioSetup& Setup() {
+    static SimulatedAsioSetup* setup = [] {
+        auto* s = new SimulatedAsioSetup;
         s->inputs = {{"Sim In 1", kAsioFloat32LSB}, {"Sim In 2", kAsioFloat32LSB}};
         s->outputs = {{"Sim Out 1", kAsioFloat32LSB}, {"Sim Out 2", kAsioFloat32LSB}};
         return s;
     }();
-    return *spec;
+    return *setup;
 }
 
 std::atomic<SimulatedAsioControl*> running{nullptr};
@@ -93,60 +93,60 @@ double Decode(const uint8_t* p, int32_t type) {
 class SimulatedAsioDriver : public AsioDriver, public SimulatedAsioControl {
 public:
     SimulatedAsioDriver() {
-        std::lock_guard guard(specLock);
-        spec_ = Spec();
+        std::lock_guard guard(setupLock);
+        setup_ = Setup();
     }
     ~SimulatedAsioDriver() override { disposeBuffers(); }
 
-    int32_t init(WindowHandle) override { return spec_.initSucceeds ? kAsioTrue : kAsioFalse; }
-    AsioError start() override { return Fails("start") ? spec_.failAt : (started_ = true, ASE_OK); }
+    int32_t init(WindowHandle) override { return setup_.initSucceeds ? kAsioTrue : kAsioFalse; }
+    AsioError start() override { return Fails("start") ? setup_.failAt : (started_ = true, ASE_OK); }
     AsioError stop() override {
         started_ = false;
         return ASE_OK;
     }
     AsioError getChannels(int32_t* inputs, int32_t* outputs) override {
-        if (inputs) *inputs = static_cast<int32_t>(spec_.inputs.size());
-        if (outputs) *outputs = static_cast<int32_t>(spec_.outputs.size());
+        if (inputs) *inputs = static_cast<int32_t>(setup_.inputs.size());
+        if (outputs) *outputs = static_cast<int32_t>(setup_.outputs.size());
         return ASE_OK;
     }
     AsioError getBufferSize(int32_t* minimum, int32_t* maximum, int32_t* preferred, int32_t* granularity) override {
-        if (Fails("getBufferSize")) return spec_.failAt;
-        *minimum = spec_.minimum;
-        *maximum = spec_.maximum;
-        *preferred = spec_.preferred;
-        *granularity = spec_.granularity;
+        if (Fails("getBufferSize")) return setup_.failAt;
+        *minimum = setup_.minimum;
+        *maximum = setup_.maximum;
+        *preferred = setup_.preferred;
+        *granularity = setup_.granularity;
         return ASE_OK;
     }
     AsioError canSampleRate(double rate) override {
-        for (double r : spec_.rates)
+        for (double r : setup_.rates)
             if (r == rate) return ASE_OK;
         return ASE_NoClock;
     }
     AsioError getSampleRate(double* rate) override {
-        if (Fails("getSampleRate")) return spec_.failAt;
-        *rate = spec_.rate;
+        if (Fails("getSampleRate")) return setup_.failAt;
+        *rate = setup_.rate;
         return ASE_OK;
     }
     AsioError setSampleRate(double rate) override {
         if (canSampleRate(rate) != ASE_OK) return ASE_NoClock;
-        spec_.rate = rate;
+        setup_.rate = rate;
         return ASE_OK;
     }
     AsioError getChannelInfo(AsioChannelInfo* info) override {
-        const auto& list = info->isInput ? spec_.inputs : spec_.outputs;
+        const auto& list = info->isInput ? setup_.inputs : setup_.outputs;
         if (info->channel < 0 || info->channel >= static_cast<int32_t>(list.size())) return ASE_InvalidParameter;
-        if (Fails("getChannelInfo") && (spec_.failChannel < 0 || (info->isInput && spec_.failChannel == info->channel)))
-            return spec_.failAt;
+        if (Fails("getChannelInfo") && (setup_.failChannel < 0 || (info->isInput && setup_.failChannel == info->channel)))
+            return setup_.failAt;
         info->type = list[info->channel].type;
         std::memset(info->name, 0, sizeof info->name);
         std::strncpy(info->name, list[info->channel].name.c_str(), sizeof info->name - 1);
         return ASE_OK;
     }
     AsioError createBuffers(AsioBufferInfo* infos, int32_t count, int32_t size, const AsioCallbacks* callbacks) override {
-        if (Fails("createBuffers")) return spec_.failAt;
+        if (Fails("createBuffers")) return setup_.failAt;
         disposeBuffers();
         for (int32_t i = 0; i < count; ++i) {
-            const auto& list = infos[i].isInput ? spec_.inputs : spec_.outputs;
+            const auto& list = infos[i].isInput ? setup_.inputs : setup_.outputs;
             if (infos[i].channelNum < 0 || infos[i].channelNum >= static_cast<int32_t>(list.size())) return ASE_InvalidParameter;
             Buffer b;
             b.input = infos[i].isInput != 0;
@@ -185,7 +185,7 @@ public:
             }
             ++input;
         }
-        callbacks_->bufferSwitch(half_, spec_.directProcess ? kAsioTrue : kAsioFalse);
+        callbacks_->bufferSwitch(half_, setup_.directProcess ? kAsioTrue : kAsioFalse);
         for (Buffer& b : buffers_) {
             if (b.input) continue;
             const int32_t bytes = BytesOf(b.type);
@@ -200,7 +200,7 @@ public:
         return callbacks_ ? callbacks_->asioMessage(selector, value, nullptr, nullptr) : 0;
     }
     void RateChanged(double rate) override {
-        spec_.rate = rate;
+        setup_.rate = rate;
         if (callbacks_) callbacks_->sampleRateDidChange(rate);
     }
 
@@ -211,9 +211,9 @@ private:
         std::vector<uint8_t> halves[2];
     };
 
-    bool Fails(const char* call) const { return spec_.failCall == call && spec_.failAt != ASE_OK; }
+    bool Fails(const char* call) const { return setup_.failCall == call && setup_.failAt != ASE_OK; }
 
-    SimulatedAsioSpec spec_;
+    SimulatedAsioSetup setup_;
     std::vector<Buffer> buffers_;
     const AsioCallbacks* callbacks_ = nullptr;
     int32_t size_ = 0;
@@ -225,16 +225,16 @@ private:
 
 std::unique_ptr<AsioDriver> MakeSimulatedAsioDriver() { return std::make_unique<SimulatedAsioDriver>(); }
 
-void SetSimulatedAsio(const SimulatedAsioSpec& spec) {
-    std::lock_guard guard(specLock);
-    Spec() = spec;
+void SetSimulatedAsio(const SimulatedAsioSetup& setup) {
+    std::lock_guard guard(setupLock);
+    Setup() = setup;
 }
 
 void ResetSimulatedAsio() {
-    std::lock_guard guard(specLock);
-    Spec() = SimulatedAsioSpec{};
-    Spec().inputs = {{"Sim In 1", kAsioFloat32LSB}, {"Sim In 2", kAsioFloat32LSB}};
-    Spec().outputs = {{"Sim Out 1", kAsioFloat32LSB}, {"Sim Out 2", kAsioFloat32LSB}};
+    std::lock_guard guard(setupLock);
+    Setup() = SimulatedAsioSetup{};
+    Setup().inputs = {{"Sim In 1", kAsioFloat32LSB}, {"Sim In 2", kAsioFloat32LSB}};
+    Setup().outputs = {{"Sim Out 1", kAsioFloat32LSB}, {"Sim Out 2", kAsioFloat32LSB}};
 }
 
 SimulatedAsioControl* RunningSimulatedAsio() { return running.load(); }

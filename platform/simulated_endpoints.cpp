@@ -20,7 +20,7 @@ class PacedTransport;
 
 struct SimulatedState {
     std::mutex lock;
-    std::optional<std::vector<SimulatedEndpointSpec>> replaced;
+    std::optional<std::vector<SimulatedEndpointSetup>> replaced;
     std::map<QString, std::pair<float, bool>> volumes;  // changed session volumes by endpoint id
     std::vector<PacedTransport*> live;
     std::set<QString> exclusive;
@@ -31,12 +31,12 @@ SimulatedState& State() {
     return *state;
 }
 
-std::vector<SimulatedEndpointSpec> ConfiguredSpecs() {
+std::vector<SimulatedEndpointSetup> ConfiguredSpecs() {
     const SimulatedAudioConfig config = ReadSimulatedAudioConfig();
-    std::vector<SimulatedEndpointSpec> specs;
+    std::vector<SimulatedEndpointSetup> specs;
     if (!config.enabled) return specs;
     auto capture = [&](const QString& id, const QString& name, const SimulatedSignal& signal) {
-        SimulatedEndpointSpec endpoint;
+        SimulatedEndpointSetup endpoint;
         endpoint.id = id;
         endpoint.friendlyName = name;
         endpoint.flow = DataFlow::Capture;
@@ -46,7 +46,7 @@ std::vector<SimulatedEndpointSpec> ConfiguredSpecs() {
     capture(QStringLiteral("sim:capture:sine"), kSimulatedSineName, config.SineSignal());
     capture(QStringLiteral("sim:capture:noise"), kSimulatedNoiseName, config.NoiseSignal());
     if (!config.wavFile.isEmpty()) capture(QStringLiteral("sim:capture:wav"), kSimulatedWavName, config.WavSignal());
-    SimulatedEndpointSpec output;
+    SimulatedEndpointSetup output;
     output.id = QStringLiteral("sim:render:output");
     output.friendlyName = kSimulatedOutputName;
     output.flow = DataFlow::Render;
@@ -54,7 +54,7 @@ std::vector<SimulatedEndpointSpec> ConfiguredSpecs() {
     return specs;
 }
 
-std::vector<SimulatedEndpointSpec> CurrentSpecs() {
+std::vector<SimulatedEndpointSetup> CurrentSpecs() {
     {
         std::lock_guard guard(State().lock);
         if (State().replaced) return *State().replaced;
@@ -188,7 +188,7 @@ private:
 
 class SimulatedBackend : public EndpointBackend {
 public:
-    explicit SimulatedBackend(SimulatedEndpointSpec endpoint) : spec_(std::move(endpoint)) {}
+    explicit SimulatedBackend(SimulatedEndpointSetup endpoint) : spec_(std::move(endpoint)) {}
 
     DataFlow Flow() const override { return spec_.flow; }
 
@@ -233,14 +233,14 @@ public:
     }
 
 private:
-    SimulatedEndpointSpec spec_;
+    SimulatedEndpointSetup spec_;
 };
 
 }  // namespace
 
 std::vector<EndpointEntry> ListSimulatedEndpoints(DataFlow flow) {
     std::vector<EndpointEntry> entries;
-    for (const SimulatedEndpointSpec& endpoint : CurrentSpecs()) {
+    for (const SimulatedEndpointSetup& endpoint : CurrentSpecs()) {
         if (endpoint.flow != flow) continue;
         entries.push_back({endpoint.id, endpoint.friendlyName, endpoint.nameState, std::make_shared<SimulatedBackend>(endpoint)});
     }
@@ -252,7 +252,7 @@ std::unique_ptr<StreamTransport> MakePacedTransport(const StreamSetup& setup, St
     return std::make_unique<PacedTransport>(setup, sink, std::move(source), endpointId);
 }
 
-void SetSimulatedEndpoints(std::vector<SimulatedEndpointSpec> endpoints) {
+void SetSimulatedEndpoints(std::vector<SimulatedEndpointSetup> endpoints) {
     std::lock_guard guard(State().lock);
     State().replaced = std::move(endpoints);
     State().volumes.clear();
@@ -265,7 +265,7 @@ void ResetSimulatedEndpoints() {
 }
 
 bool SetSimulatedEndpointVolume(const QString& id, float volume, bool muted) {
-    const std::vector<SimulatedEndpointSpec> specs = CurrentSpecs();
+    const std::vector<SimulatedEndpointSetup> specs = CurrentSpecs();
     const bool known = std::any_of(specs.begin(), specs.end(), [&](const auto& s) { return s.id == id; });
     if (!known) return false;
     std::lock_guard guard(State().lock);

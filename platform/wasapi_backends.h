@@ -74,7 +74,7 @@ public:
 struct EndpointEntry {
     QString id;
     QString friendlyName;
-    SimulatedEndpointSpec::NameState nameState = SimulatedEndpointSpec::NameState::Text;
+    SimulatedEndpointSetup::NameState nameState = SimulatedEndpointSetup::NameState::Text;
     std::shared_ptr<EndpointBackend> backend;
 };
 

@@ -533,12 +533,12 @@ public:
         *value = PropVariant{};
         if (id != PropertyId::FriendlyName) return E_INVALIDARG;
         switch (entry_.nameState) {
-        case SimulatedEndpointSpec::NameState::Unreadable:
+        case SimulatedEndpointSetup::NameState::Unreadable:
             return E_FAIL;
-        case SimulatedEndpointSpec::NameState::NotText:
+        case SimulatedEndpointSetup::NameState::NotText:
             value->type = PropVariant::Type::UnsignedInt;
             return S_OK;
-        case SimulatedEndpointSpec::NameState::Text:
+        case SimulatedEndpointSetup::NameState::Text:
             value->type = PropVariant::Type::WideString;
             value->text = entry_.friendlyName;
             return S_OK;

@@ -241,7 +241,7 @@ private:
 
 // --- simulated endpoints ------------------------------------------------------------
 
-struct SimulatedEndpointSpec {
+struct SimulatedEndpointSetup {
     enum class NameState { Text, Unreadable, NotText };
 
     QString id;
@@ -265,7 +265,7 @@ struct SimulatedEndpointSpec {
 // Replaces the simulated endpoints of the configuration by these, until
 // ResetSimulatedEndpoints. The first capture endpoint is the default when no
 // server is there.
-void SetSimulatedEndpoints(std::vector<SimulatedEndpointSpec> endpoints);
+void SetSimulatedEndpoints(std::vector<SimulatedEndpointSetup> endpoints);
 void ResetSimulatedEndpoints();
 // Turns a simulated endpoint's session volume as a user would: every open
 // stream of it reports the change to its session events. False for an

@@ -39,9 +39,9 @@ protected:
         main.fields.ASIOOutputID.store(0);
         main.fields.amb.store(1024);
         main.fields.asio96.store(false);
-        spec.inputs = {{"Sim In 1", platform::kAsioFloat32LSB}, {"Sim In 2", platform::kAsioFloat32LSB}};
-        spec.outputs = {{"Sim Out 1", platform::kAsioFloat32LSB}};
-        spec.preferred = 256;
+        setup.inputs = {{"Sim In 1", platform::kAsioFloat32LSB}, {"Sim In 2", platform::kAsioFloat32LSB}};
+        setup.outputs = {{"Sim Out 1", platform::kAsioFloat32LSB}};
+        setup.preferred = 256;
         SetRingPublishObserver([this](int32_t position) { blocks.Seen(position); });
     }
 
@@ -54,7 +54,7 @@ protected:
     }
 
     bool Start(bool withOutput = false) {
-        platform::SetSimulatedAsio(spec);
+        platform::SetSimulatedAsio(setup);
         return StartAsioIn(withOutput);
     }
 
@@ -64,7 +64,7 @@ protected:
         if (driver == nullptr) return {};
         const size_t before = blocks.Positions().size();
         std::vector<double> out = driver->Cycle(inputs);
-        if (!spec.directProcess) EXPECT_TRUE(blocks.WaitFor(before + 1));
+        if (!setup.directProcess) EXPECT_TRUE(blocks.WaitFor(before + 1));
         return out;
     }
 
@@ -79,7 +79,7 @@ protected:
         return h;
     }
 
-    platform::SimulatedAsioSpec spec;
+    platform::SimulatedAsioSetup setup;
     BlockWaiter blocks;
 };
 
@@ -89,7 +89,7 @@ TEST_F(AsioBackendTest, DirectAndThreadSwitchingFillEqualRings) {
     inputAssign.store(3);
     std::vector<std::vector<double>> rings[2];
     for (bool direct : {true, false}) {
-        spec.directProcess = direct;
+        setup.directProcess = direct;
         blocks.Clear();
         ringWritePos.Restart();
         ASSERT_TRUE(Start());
@@ -111,9 +111,9 @@ TEST_F(AsioBackendTest, DirectAndThreadSwitchingFillEqualRings) {
 
 TEST_F(AsioBackendTest, At96kHzPairsAreAveragedAndAnOddLastSampleIsLeft) {
     main.fields.asio96.store(true);
-    spec.rates = {48000.0, 96000.0};
-    spec.rate = 96000.0;
-    spec.preferred = 513;
+    setup.rates = {48000.0, 96000.0};
+    setup.rate = 96000.0;
+    setup.preferred = 513;
     ASSERT_TRUE(Start());
     Cycle({Ramp(0, 513, 1.0 / 1024)});
     const std::vector<double> ring = Ring(sampleRing1);
@@ -124,9 +124,9 @@ TEST_F(AsioBackendTest, At96kHzPairsAreAveragedAndAnOddLastSampleIsLeft) {
 }
 
 TEST_F(AsioBackendTest, ADriverWithoutThePreferredRateIsAnnouncedAndRunsAtTheOther) {
-    spec.rates = {96000.0};
-    spec.rate = 96000.0;
-    spec.preferred = 512;
+    setup.rates = {96000.0};
+    setup.rate = 96000.0;
+    setup.preferred = 512;
     ASSERT_TRUE(Start());
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_EQ(dialogs.messages()[0].text, GetLangText(1141).replace("%s", "Simulated ASIO").replace("%d", "96"));
@@ -136,7 +136,7 @@ TEST_F(AsioBackendTest, ADriverWithoutThePreferredRateIsAnnouncedAndRunsAtTheOth
 }
 
 TEST_F(AsioBackendTest, ADriverWithNeitherRateFallsBackToTheWaveInterface) {
-    spec.rates = {44100.0};
+    setup.rates = {44100.0};
     EXPECT_FALSE(Start());
     EXPECT_EQ(Headers(), (std::vector<QString>{GetLangText(1142), GetLangText(55)}));
     EXPECT_EQ(main.fields.IOMode.load(), 0);
@@ -149,8 +149,8 @@ TEST_F(AsioBackendTest, TheBufferSizeKeepsBelowTheLimit) {
         int32_t minimum, preferred, expected;
     };
     for (const Case& c : {Case{64, 2048, 1024}, Case{2048, 8192, 2048}, Case{64, 256, 256}}) {
-        spec.minimum = c.minimum;
-        spec.preferred = c.preferred;
+        setup.minimum = c.minimum;
+        setup.preferred = c.preferred;
         ASSERT_TRUE(Start());
         EXPECT_EQ(asioBufferSize.load(), c.expected);
         CloseAsio();
@@ -169,9 +169,9 @@ TEST_F(AsioBackendTest, FailuresShowTheirStepAndEndInTheWaveInterface) {
         const size_t seen = dialogs.messages().size();
         inputAssign.store(c.assign);
         main.fields.IOMode.store(1);
-        spec.failCall = c.call;
-        spec.failAt = platform::ASE_HWMalfunction;
-        spec.failChannel = c.channel;
+        setup.failCall = c.call;
+        setup.failAt = platform::ASE_HWMalfunction;
+        setup.failChannel = c.channel;
         EXPECT_FALSE(Start()) << c.call;
         const std::vector<QString> headers = Headers();
         EXPECT_EQ(std::vector<QString>(headers.begin() + static_cast<std::ptrdiff_t>(seen), headers.end()),
@@ -184,7 +184,7 @@ TEST_F(AsioBackendTest, FailuresShowTheirStepAndEndInTheWaveInterface) {
 }
 
 TEST_F(AsioBackendTest, ADriverThatCannotInitialiseSaysSoBeforeAnyRate) {
-    spec.initSucceeds = false;
+    setup.initSucceeds = false;
     EXPECT_FALSE(Start());
     EXPECT_EQ(Headers(), (std::vector<QString>{"Init", GetLangText(55)}));
 }
@@ -264,8 +264,8 @@ TEST_F(AsioBackendTest, DriverMessagesAndRequests) {
 }
 
 TEST_F(AsioBackendTest, ADriverWhoseRateCannotBeReadIsAnAudioFailure) {
-    spec.failCall = "getSampleRate";
-    spec.failAt = platform::ASE_NotPresent;
+    setup.failCall = "getSampleRate";
+    setup.failAt = platform::ASE_NotPresent;
     ASSERT_TRUE(Start());
     ResetASIODriver(platform::kAsioResetRequest);
     std::vector<Message> failures;

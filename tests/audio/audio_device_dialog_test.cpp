@@ -76,10 +76,10 @@ TEST_F(AudioDeviceDialogTest, WithoutAnAsioDriverItStartsInWaveModeAndAWaveInput
 
 TEST_F(AudioDeviceDialogTest, AsioChannelListsAreCappedAndAChoiceMustBeComplete) {
     InstallSimulatedAsio();
-    platform::SimulatedAsioSpec spec;
-    spec.inputs = Channels(300, "In ");
-    spec.outputs = Channels(600, "Out ");
-    platform::SetSimulatedAsio(spec);
+    platform::SimulatedAsioSetup setup;
+    setup.inputs = Channels(300, "In ");
+    setup.outputs = Channels(600, "Out ");
+    platform::SetSimulatedAsio(setup);
     {
         TIOSelect dialog(nullptr);
         dialog.SetInputAssign(3);
@@ -93,8 +93,8 @@ TEST_F(AudioDeviceDialogTest, AsioChannelListsAreCappedAndAChoiceMustBeComplete)
         dialog.SelectAsioInputV(1);
         EXPECT_FALSE(dialog.pbOk->isHidden());
     }
-    spec.outputs.clear();
-    platform::SetSimulatedAsio(spec);
+    setup.outputs.clear();
+    platform::SetSimulatedAsio(setup);
     TIOSelect dialog(nullptr);
     dialog.SetInputAssign(1);
     ASSERT_TRUE(dialog.SetAsioGuid(main.fields.AsioGuid));
@@ -106,16 +106,16 @@ TEST_F(AudioDeviceDialogTest, AsioChannelListsAreCappedAndAChoiceMustBeComplete)
 }
 
 TEST_F(AudioDeviceDialogTest, TwoMicrophonesAreNotOfferedMonoEndpoints) {
-    platform::SimulatedEndpointSpec stereo;
+    platform::SimulatedEndpointSetup stereo;
     stereo.id = "sim:capture:stereo";
     stereo.friendlyName = "Stereo Mic";
     stereo.mono = false;
-    platform::SimulatedEndpointSpec mono = stereo;
+    platform::SimulatedEndpointSetup mono = stereo;
     mono.id = "sim:capture:mono";
     mono.friendlyName = "Mono Mic";
     mono.stereo = false;
     mono.mono = true;
-    platform::SimulatedEndpointSpec out = stereo;
+    platform::SimulatedEndpointSetup out = stereo;
     out.id = "sim:render:out";
     out.friendlyName = "Out";
     out.flow = platform::DataFlow::Render;

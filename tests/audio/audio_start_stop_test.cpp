@@ -234,11 +234,11 @@ TEST_F(AudioStartStopTest, DeviceTextsNameTheDeviceAndAreStoredAsTheSoundCard) {
     EXPECT_EQ(defaultStore.GetSoundCard(), "Driver" + GetLangText(4) + "In 1 (" + GetLangText(332) + ")");
 
     EXPECT_EQ(WasapiDeviceText(), GetLangText(6)) << "no WASAPI layer";
-    platform::SimulatedEndpointSpec mono;
+    platform::SimulatedEndpointSetup mono;
     mono.id = "sim:mono";
     mono.friendlyName = "Mono Mic";
     mono.stereo = false;
-    platform::SimulatedEndpointSpec out;
+    platform::SimulatedEndpointSetup out;
     out.id = "sim:out";
     out.flow = platform::DataFlow::Render;
     platform::SetSimulatedEndpoints({mono, out});

@@ -20,16 +20,16 @@ using audio_in_test::App;
 
 namespace {
 
-SimulatedEndpointSpec Capture(const QString& id, const QString& name) {
-    SimulatedEndpointSpec endpoint;
+SimulatedEndpointSetup Capture(const QString& id, const QString& name) {
+    SimulatedEndpointSetup endpoint;
     endpoint.id = id;
     endpoint.friendlyName = name;
     endpoint.flow = DataFlow::Capture;
     return endpoint;
 }
 
-SimulatedEndpointSpec Render(const QString& id) {
-    SimulatedEndpointSpec endpoint = Capture(id, "Output " + id);
+SimulatedEndpointSetup Render(const QString& id) {
+    SimulatedEndpointSetup endpoint = Capture(id, "Output " + id);
     endpoint.flow = DataFlow::Render;
     return endpoint;
 }
@@ -78,7 +78,7 @@ TEST_F(WasAudioTest, TheProbeRecordsWhatEachEndpointTakesAt48kHz) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        SimulatedEndpointSpec endpoint = Capture("sim:probe", c.what);
+        SimulatedEndpointSetup endpoint = Capture("sim:probe", c.what);
         endpoint.exclusiveBits = c.exclusive;
         endpoint.sharedBits = c.shared;
         endpoint.stereo = c.stereo;
@@ -97,10 +97,10 @@ TEST_F(WasAudioTest, TheProbeRecordsWhatEachEndpointTakesAt48kHz) {
 }
 
 TEST_F(WasAudioTest, NamesThatCannotBeReadAndIdsThatDifferInCase) {
-    SimulatedEndpointSpec unreadable = Capture("sim:u", "U");
-    unreadable.nameState = SimulatedEndpointSpec::NameState::Unreadable;
-    SimulatedEndpointSpec notText = Capture("sim:n", "N");
-    notText.nameState = SimulatedEndpointSpec::NameState::NotText;
+    SimulatedEndpointSetup unreadable = Capture("sim:u", "U");
+    unreadable.nameState = SimulatedEndpointSetup::NameState::Unreadable;
+    SimulatedEndpointSetup notText = Capture("sim:n", "N");
+    notText.nameState = SimulatedEndpointSetup::NameState::NotText;
     SetSimulatedEndpoints({Capture("Sim:Twice", "first"), unreadable, notText, Capture("sim:twice", "second"),
                            Render("sim:out")});
     TWasAudio layer;
@@ -121,10 +121,10 @@ TEST_F(WasAudioTest, NamesThatCannotBeReadAndIdsThatDifferInCase) {
 }
 
 TEST_F(WasAudioTest, ExclusiveCaptureRetriesWithTheAlignedPeriodAndMonoOpensOneChannel) {
-    SimulatedEndpointSpec aligned = Capture("sim:aligned", "Aligned");
+    SimulatedEndpointSetup aligned = Capture("sim:aligned", "Aligned");
     aligned.defaultPeriod = 90000;  // 432 frames; the device takes multiples of 441
     aligned.exclusiveAlignmentFrames = 441;
-    SimulatedEndpointSpec mono = Capture("sim:mono", "Mono");
+    SimulatedEndpointSetup mono = Capture("sim:mono", "Mono");
     mono.stereo = false;
     mono.exclusiveBits = {};
     SetSimulatedEndpoints({aligned, mono, Render("sim:out")});

@@ -160,7 +160,7 @@ TEST_F(SimulatedEndpointsTest, ConfiguredEndpointsAreListedWithIdsNamesAndADefau
 }
 
 TEST_F(SimulatedEndpointsTest, SharedCaptureDeliversEachChannelEventDriven) {
-    SimulatedEndpointSpec endpoint;
+    SimulatedEndpointSetup endpoint;
     endpoint.id = "sim:test";
     endpoint.friendlyName = "Test";
     endpoint.signal.left = {1000.0, -20.0};
@@ -199,7 +199,7 @@ TEST_F(SimulatedEndpointsTest, SharedCaptureDeliversEachChannelEventDriven) {
 }
 
 TEST_F(SimulatedEndpointsTest, ExclusiveStreamsAlignTheirBufferAndTakeOneBufferPerEvent) {
-    SimulatedEndpointSpec endpoint;
+    SimulatedEndpointSetup endpoint;
     endpoint.id = "sim:aligned";
     endpoint.friendlyName = "Aligned";
     endpoint.defaultPeriod = 90000;  // 432 frames
@@ -236,11 +236,11 @@ TEST_F(SimulatedEndpointsTest, ExclusiveStreamsAlignTheirBufferAndTakeOneBufferP
 }
 
 TEST_F(SimulatedEndpointsTest, FormatAnswersFollowWhatTheEndpointTakes) {
-    SimulatedEndpointSpec exclusiveOnly;
+    SimulatedEndpointSetup exclusiveOnly;
     exclusiveOnly.id = "sim:ex";
     exclusiveOnly.sharedBits = {};
     exclusiveOnly.exclusiveBits = {32};
-    SimulatedEndpointSpec plainMono;
+    SimulatedEndpointSetup plainMono;
     plainMono.id = "sim:mono";
     plainMono.stereo = false;
     plainMono.acceptsExtensible = false;
