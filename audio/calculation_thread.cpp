@@ -274,6 +274,7 @@ void TCalcer::InitCalculation(CycleEvents& events) {
     doTwo = !useSecond && setup.inputAssignment == 3;
     ResetPeakPath(setup);
     blockCount = 0;
+    lastIntervalBlock = TBlockDaten8{};
     ResetRmsPath();
     ResetLevelWindows(setup, resetUtc, events);
     CreateWeightingFilters();

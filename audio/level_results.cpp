@@ -34,4 +34,5 @@ double blockPeak = 0.0;
 platform::TDateTime blockPeakTime = -1.0;
 platform::TDateTime nextBlockTimeUtc = 0.0;
 TBlockDaten8 lastBlock;
+TBlockDaten8 lastIntervalBlock;
 TSaveIT6 lastSaveRecord;

@@ -55,4 +55,6 @@ extern double blockPeak;                  // highest peak-window sum in the runn
 extern platform::TDateTime blockPeakTime; // its time, -1.0 when none
 extern platform::TDateTime nextBlockTimeUtc;
 extern TBlockDaten8 lastBlock;            // the most recently closed Leq block
+extern TBlockDaten8 lastIntervalBlock;    // the most recently closed whole interval; a stop's unfinished
+                                          // interval goes into lastBlock only
 extern TSaveIT6 lastSaveRecord;           // the most recently closed save record

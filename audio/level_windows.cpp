@@ -304,6 +304,7 @@ void TCalcer::CloseLeqBlock(const CycleTime& time, bool stopping, QString remark
     if (stopping) {
         return;
     }
+    lastIntervalBlock = lastBlock;
     StartNextLeqBlock(time, events);
 }
 

@@ -21,6 +21,13 @@ double DbOfPeakSum(double sum) {
                           calOffset[2].load(std::memory_order_relaxed));
 }
 
+TBlockDaten8 BlockInDb(TBlockDaten8 block) {
+    block.dBCMax = DbOfPeakSum(block.dBCMax);
+    block.leq = DbOfEnergy(block.leq);
+    block.leqK = DbOfEnergy(block.leqK);
+    return block;
+}
+
 double AmplitudeOfPeakSum(double sum, int32_t windowSamples) {
     if (windowSamples < 1 || !(sum > 0.0) || !std::isfinite(sum)) {
         return 0.0;
@@ -222,11 +229,12 @@ platform::TDateTime TWertCreate::GetNextBlockTimeLocal() const {
 
 TBlockDaten8 TWertCreate::GetBlockData() const {
     ValueGuard guard(valueLock);
-    TBlockDaten8 block = lastBlock;
-    block.dBCMax = DbOfPeakSum(lastBlock.dBCMax);
-    block.leq = DbOfEnergy(lastBlock.leq);
-    block.leqK = DbOfEnergy(lastBlock.leqK);
-    return block;
+    return BlockInDb(lastBlock);
+}
+
+TBlockDaten8 TWertCreate::GetIntervalBlockData() const {
+    ValueGuard guard(valueLock);
+    return BlockInDb(lastIntervalBlock);
 }
 
 double TWertCreate::GetErwartungLeq() const {

@@ -66,6 +66,9 @@ public:
     platform::TDateTime GetNextBlockTimeLocal() const;
     // The last closed Leq block with its peak and levels in dB.
     TBlockDaten8 GetBlockData() const;
+    // The last whole interval the calculation closed (id 0 before the first);
+    // unlike GetBlockData, a stop's unfinished interval does not replace it.
+    TBlockDaten8 GetIntervalBlockData() const;
     // The Leq of the part of the window collected so far.
     double GetErwartungLeq() const;
     // The Leq the window would reach if the current short-term Leq held for

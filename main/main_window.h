@@ -449,6 +449,7 @@ private:
     void StoreRecordsUpTo(int32_t id);
     int32_t NewestRecordId() const;
     void StoreBlock();
+    void StoreIntervalClosedBeforeStop();
     void ShowBlockStatus(int32_t index);
     int32_t TakeNewClips(int32_t& latch);
     // measurement_stop.cpp

@@ -3,6 +3,7 @@
 // session ends), and the finish saves it once more with the report password,
 // marks it read-only, lets the computer sleep again and gives the input
 // assignment back. GUI thread only.
+#include <algorithm>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -88,6 +89,7 @@ void TVTProMaster::aufzeichnungStoppenExecute() {
     // The record the stop closed was posted after the running flag went
     // off; it belongs to the measurement all the same.
     StoreRecordsUpTo(NewestRecordId());
+    StoreIntervalClosedBeforeStop();
 
     TBlockDaten8 block{};
     TWertCreate* reader = wertCreate.load();
@@ -107,6 +109,29 @@ void TVTProMaster::aufzeichnungStoppenExecute() {
     }
     if (pbInfoMessung_) pbInfoMessung_->Invalidate();
     WriteBlockProtocol(index);
+}
+
+// A whole interval the calculation closed just before the stop has its
+// notification handled only after the running flag went off, which ignores
+// it; the stop stores it ahead of its own unfinished interval.
+void TVTProMaster::StoreIntervalClosedBeforeStop() {
+    TDaten* run = messDaten.load();
+    const TWertCreate* reader = wertCreate.load();
+    if (run == nullptr || reader == nullptr) return;
+    TBlockDaten8 interval = reader->GetIntervalBlockData();
+    platform::TDateTime storedUpTo = run->GetStartTime();
+    if (const int32_t count = run->GetNumBlocks(); count > 0) {
+        TBlockDaten8 newest{};
+        run->GetBlock(count - 1, newest);
+        storedUpTo = std::max(storedUpTo, newest.ende);
+    }
+    if (interval.id <= 0 || interval.ende <= storedUpTo) return;
+    interval.clipCount = TakeNewClips(blockClipLatch_);
+    const int32_t index = run->AddBlock(interval);
+    if (TDaten* display = fields_.AnzeigeDaten.load()) display->AddBlock(interval);
+    WriteBlockProtocol(index);
+    // The stop's own interval follows these lines instead of replacing them.
+    startLineIndex_ = static_cast<int32_t>(memoLines_.size());
 }
 
 void TVTProMaster::WriteBlockProtocol(int32_t index) {
@@ -290,7 +315,6 @@ void TVTProMaster::FinishMessung(int32_t mode, const QString& password, bool sav
         AskMessageTexts(failures.join(QStringLiteral("\r\n\r\n")), QStringLiteral("Could not Save!"), QString(),
                         GetLangText(1126), this);
     }
-    ReportServices* reports = reportServices();
     SftpServices* sftp = sftpServices();
     if (copyWritten && run != nullptr && sftp != nullptr && sftp->AutoTransferOn() &&
         QFileInfo::exists(run->GetSaveName())) {

@@ -346,6 +346,11 @@ TEST_F(LevelWindowsTest, AStopInTheMiddleOfAnIntervalGivesItsLastBlockAndRecord)
     EXPECT_EQ(Val(block.valDif), 0);
     EXPECT_EQ(block.remarkStr, "---");
     EXPECT_NEAR(Val(block.leq), 94.0 + Q() * std::log10(240.0 / 480.0), 0.01);
+    // The whole interval before it stays at hand for a stop that came before
+    // its notification was handled.
+    const TBlockDaten8 whole = reader.GetIntervalBlockData();
+    EXPECT_EQ(Val(whole.id), 1);
+    EXPECT_EQ(Ms(Val(whole.ende)), Ms(Local(10, 8, 0, 425)));
 
     // The interval runs on to its clock end; the next record keeps its grid.
     Run(calc, 30000, 1000);

@@ -14,8 +14,10 @@
 
 #include <cmath>
 #include <csignal>
+#include <mutex>
 
 #include "audio/audio_device_setup.h"
+#include "audio/level_results.h"
 #include "audio/value_reader.h"
 #include "audio/vu_meter_thread.h"
 #include "main/session_end_watch.h"
@@ -95,6 +97,51 @@ TEST_F(MeasurementRunConcurrent, ATwelveSecondRunEndsAsOneCompleteProtectedFile)
     }
     EXPECT_FALSE(MessagesOf(file).join('\n').contains(QStringLiteral("lost")));
     EXPECT_EQ(dialogs.unscriptedCount(), 0);
+}
+
+// A stop that comes after the calculation closed a whole interval but before
+// its notification was handled stores that interval too, ahead of the stop's
+// own unfinished one: the protocol has no gap.
+TEST_F(MeasurementRunConcurrent, AnIntervalClosedJustBeforeTheStopIsStoredWithIt) {
+    StartProgram();
+    StartRun();
+    ASSERT_TRUE(StoredAtLeast(2));
+    const platform::TDateTime start = messDaten.load()->GetStartTime();
+    ASSERT_EQ(messDaten.load()->GetNumBlocks(), 0);
+    // Our own reader stands in for the calculation's: it closed the interval
+    // (whose notification is still queued) and then the stop's unfinished one.
+    window->Workers().StopCalcer();
+    wertCreate.store(new TWertCreate());
+    {
+        std::lock_guard guard(valueLock);
+        lastIntervalBlock = TBlockDaten8{};
+        lastIntervalBlock.id = 1;
+        lastIntervalBlock.start = start;
+        lastIntervalBlock.ende = start + 60 * kSecond;
+        lastIntervalBlock.leq = std::pow(10.0, 9.0);
+        lastBlock = lastIntervalBlock;
+        lastBlock.id = 2;
+        lastBlock.start = lastIntervalBlock.ende;
+        lastBlock.ende = lastBlock.start + 5 * kSecond;
+    }
+    dialogs.ScriptMessage(platform::kMessageRight);
+    window->aStopMessungExecute();
+    ASSERT_FALSE(window->GetMessungLaeuft());
+    QCoreApplication::processEvents();  // the interval's own notification, now too late
+
+    TDaten file;
+    ASSERT_EQ(file.LoadFromFile(Target(), 1), 0);
+    ASSERT_EQ(file.GetNumBlocks(), 2);
+    TBlockDaten8 first{}, last{};
+    file.GetBlock(0, first);
+    file.GetBlock(1, last);
+    EXPECT_EQ(first.id, 1);
+    EXPECT_EQ(last.id, 2);
+    EXPECT_DOUBLE_EQ(file.GetStopTime(), lastBlock.ende);
+    const QStringList ends = window->MemoLines().filter(QRegularExpression(QStringLiteral("^End: ")));
+    EXPECT_EQ(ends.size(), 2) << window->MemoLines().join('\n').toStdString();
+    delete wertCreate.exchange(nullptr);
+    window->StartCalcer();
 }
 
 TEST_F(MeasurementRunConcurrent, PendingRecordsAreStoredInOrderAndOnlyTheNewestIsShown) {
