@@ -129,8 +129,23 @@ void TKalibrierung::EnableModeSelect(bool isEnabled) {
 // --- commands ---
 
 void TKalibrierung::Act(const std::function<void()>& action) {
-    action();
+    // Nothing may leave an event handler: a failing step ends the wizard.
+    try {
+        action();
+    } catch (const std::exception& e) {
+        failure_ = QString::fromLocal8Bit(e.what());
+        core_.ControlKal(0);
+    } catch (...) {
+        failure_ = QStringLiteral("unknown failure");
+        core_.ControlKal(0);
+    }
     Sync();
+}
+
+void TKalibrierung::SetTickIntervals(int tickMs, int showNextMs) {
+    tLevel_.setInterval(tickMs);
+    tMess_.setInterval(tickMs);
+    tShowNext_.setInterval(showNextMs);
 }
 
 void TKalibrierung::TalkToMe(int32_t code) {

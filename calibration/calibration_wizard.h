@@ -47,6 +47,12 @@ public:
     // After a command, a tick or a remote code: timers follow the core, the
     // window redraws and closes once the core has a result.
     void Sync();
+    // What made the wizard stop when a step failed (it then ends cancelled);
+    // empty otherwise.
+    QString Failure() const { return failure_; }
+    // The tick intervals of the level check and the run, and the delay of
+    // the buttons after a warning page (250 ms and 3 s unless changed).
+    void SetTickIntervals(int tickMs, int showNextMs);
 
     // The crest box's colour and text for a crest factor.
     static TColor32 CrestColor(double crest);
@@ -113,6 +119,7 @@ private:
     bool modeSelectEnabled_ = true;
     std::array<QRect, 2> aRectCalData_{};
     int32_t calDataHot_ = -1;
+    QString failure_;
 
     QStackedWidget* pcSelect_ = nullptr;
     std::array<QWidget*, 7> pages_{};
