@@ -86,7 +86,7 @@ void TVTProMaster::RegisterCalibrationNotifications() {
     dispatch_.Add(kNotifyCalStatus, [](int32_t) {
         if (CalibrationServices* calibration = calibrationServices()) calibration->CheckCalStatus();
     });
-    dispatch_.Add(kNotifyCalWizardStatus, [this](int32_t status) { kalStatus_ = status; });
+    dispatch_.Add(kNotifyCalWizardStatus, [this](int32_t status) { PublishCalibrationStatus(status); });
     dispatch_.Add(kNotifyCalIpState,
                   [this](int32_t on) { fields_.statusMessung.store(on > 0 && hCal_ != nullptr ? 3 : 6); });
     dispatch_.Add(kNotifyVerifyAfterMeasurement, [this](int32_t) { VerifyAfterMeasurement(); });
@@ -94,6 +94,7 @@ void TVTProMaster::RegisterCalibrationNotifications() {
 }
 
 void TVTProMaster::WireCalibrationActions() {
+    ConnectCalibrationToWeb();
     if (QAction* action = CalAction("aPegel"))
         connect(action, &QAction::triggered, this, [this] { DoKalibrierung(true, false); });
     if (QAction* action = CalAction("miVerify")) {

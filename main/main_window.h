@@ -96,6 +96,7 @@ class TWebDisplay;
 class TKalibrierung;
 class TCalLogEdit;
 class TMainWizardHost;
+struct TWebCalWizardPanel;
 class TVtMidi;
 class TMidiDeviceWatch;
 
@@ -713,6 +714,10 @@ private:
     bool RunCalibrationWizard(bool canEdit, bool isVerification);
     bool ApplyCalibrationResult(const TKalibrierung& wizard, int result, bool canEdit, bool isVerification);
     void RememberCalibrationInput();
+    // Web clients (calibration_web.cpp)
+    void ConnectCalibrationToWeb();
+    TWebCalWizardPanel CalibrationPanel() const;
+    void PublishCalibrationStatus(int32_t status);
     std::unique_ptr<WizardHost> wizardHost_;
     TKalibrierung* hCal_ = nullptr;  // owned by the run while it is open
     TCalLogEdit* hCLE_ = nullptr;    // owned; freed when it reports its end
