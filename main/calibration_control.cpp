@@ -91,12 +91,17 @@ void TVTProMaster::RegisterCalibrationNotifications() {
                   [this](int32_t on) { fields_.statusMessung.store(on > 0 && hCal_ != nullptr ? 3 : 6); });
     dispatch_.Add(kNotifyVerifyAfterMeasurement, [this](int32_t) { VerifyAfterMeasurement(); });
     dispatch_.Add(kNotifyCalLogEditDone, [this](int32_t mode) { CalLogEditDone(mode); });
+    dispatch_.Add(kNotifyCalTableDone, [this](int32_t) { CalTableDone(); });
 }
 
 void TVTProMaster::WireCalibrationActions() {
     ConnectCalibrationToWeb();
     if (QAction* action = CalAction("aPegel"))
         connect(action, &QAction::triggered, this, [this] { DoKalibrierung(true, false); });
+    if (QAction* action = CalAction("miShowCalList")) {
+        action->setEnabled(true);
+        connect(action, &QAction::triggered, this, [this] { ShowCalTable(); });
+    }
     if (QAction* action = CalAction("miVerify")) {
         // Offered whenever the status shows it (the status check hides it).
         action->setEnabled(true);
@@ -261,7 +266,8 @@ void TVTProMaster::ReloadCalLog() {
 }
 
 void TVTProMaster::FinishCalLog() {
-    // The editor writes into the log: it goes before the log does.
+    // The table and the editors write into the log: they go before the log does.
+    CalTableDone();
     CalLogEditDone(TCalLogEdit::kFromTable);
     if (formCreated_) EndCalLog();
     calLog.store(nullptr);

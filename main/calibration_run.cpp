@@ -13,6 +13,7 @@
 #include "audio/calculation_thread.h"
 #include "audio/wasapi_devices.h"
 #include "calibration/calibration_log_edit.h"
+#include "calibration/calibration_table.h"
 #include "calibration/calibration_wizard.h"
 #include "main/display_areas.h"
 #include "main/main_window.h"
@@ -357,4 +358,23 @@ bool TVTProMaster::AskClearCorrections() {
     const bool none = store->GetKorr(1) == 0.0 && store->GetKorr(2) == 0.0 && store->GetKorr(4) == 0.0;
     if (none) return false;
     return AskMessageIds(266, 104, 1122, 0, 1127, this) == platform::kMessageLeft;
+}
+
+// --- log table ---
+
+void TVTProMaster::ShowCalTable() {
+    CalTableDone();
+    hCalTable_ = new TShowCalTable(calLog.load(), [this] { SaveCalLog(); }, handle_, this);
+    const QRect main = frameGeometry();
+    const QPoint centred(static_cast<int>(std::nearbyint(main.left() + (main.width() - hCalTable_->width()) * 0.5)),
+                         static_cast<int>(std::nearbyint(main.top() + (main.height() - hCalTable_->height()) * 0.5)));
+    hCalTable_->move(FitRectToWorkArea(QRect(centred, hCalTable_->size())));
+    hCalTable_->show();
+}
+
+void TVTProMaster::CalTableDone() {
+    if (hCalTable_ == nullptr) return;
+    hCalTable_->hide();
+    hCalTable_->deleteLater();
+    hCalTable_ = nullptr;
 }

@@ -95,6 +95,7 @@ class TAudioBackEnds;
 class TWebDisplay;
 class TKalibrierung;
 class TCalLogEdit;
+class TShowCalTable;
 class TMainWizardHost;
 struct TWebCalWizardPanel;
 class TVtMidi;
@@ -419,6 +420,10 @@ public:
     void AfterCalLogEntry(bool isCalibration);
     bool AskClearCorrections();
     TCalLogEdit* CalLogEditor() const { return hCLE_; }
+    // The calibration-log table: opened anew from its menu item, freed on notification 298.
+    void ShowCalTable();
+    void CalTableDone();
+    TShowCalTable* CalTable() const { return hCalTable_; }
     // Where the wizards read the levels from; the window's own unless replaced.
     void SetWizardHost(std::unique_ptr<WizardHost> host) { wizardHost_ = std::move(host); }
 
@@ -721,4 +726,5 @@ private:
     std::unique_ptr<WizardHost> wizardHost_;
     TKalibrierung* hCal_ = nullptr;  // owned by the run while it is open
     TCalLogEdit* hCLE_ = nullptr;    // owned; freed when it reports its end
+    TShowCalTable* hCalTable_ = nullptr;  // owned; freed when it reports its end
 };

@@ -12,6 +12,7 @@
 #include "calibration/calibration_log.h"
 #include "calibration/calibration_wizard_core.h"
 #include "calibration/wizard_host.h"
+#include "support/fake_wizard_host.h"
 #include "ui_kit/shared_state.h"
 
 QT_BEGIN_NAMESPACE
@@ -25,42 +26,7 @@ using Core = TKalibrierungCore;
 // Energies become levels at the program's exchange rate of 3 dB.
 double EnergyLevel(double energy) { return 3.0 / static_cast<double>(std::log10(2.0f)) * std::log10(energy); }
 
-// A sine of peak amplitude `peak`: slow RMS peak/sqrt(2), energy peak^2/2.
-struct FakeHost : WizardHost {
-    double peak = 0.1;
-    double rms = 0.1 / std::sqrt(2.0);
-    double energy = 0.005;
-    double maxLimit = 100.0;
-    int32_t active = 0;
-    int32_t ipv4 = 0;
-    std::vector<std::pair<int32_t, int64_t>> posts;
-
-    void Sine(double dbfs) {
-        peak = std::pow(10.0, dbfs / 20.0);
-        rms = peak / std::sqrt(2.0);
-        energy = rms * rms;
-    }
-    double GetCPeak() override { return peak; }
-    double GetCPeakV() override { return peak; }
-    double GetLEQ10() override { return 0.0; }
-    double GetLEQ10V() override { return 0.0; }
-    double GetLEQCal(bool) override { return energy; }
-    double GetRMSSlow(bool) override { return rms; }
-    double GetCRef() override { return 0.0; }
-    double GetKalDiv() override { return 0.0; }
-    double MaxPresetLimit() override { return maxLimit; }
-    int32_t ActiveAddressCount() override { return active; }
-    int32_t Ipv4AddressCount() override { return ipv4; }
-    bool MainIsReady() override { return true; }
-    void PostToMain(int32_t code, int64_t argument) override { posts.emplace_back(code, argument); }
-    void SendToMain(int32_t code, int64_t argument) override { posts.emplace_back(code, argument); }
-    std::vector<int64_t> Statuses() const {
-        std::vector<int64_t> s;
-        for (const auto& [code, arg] : posts)
-            if (code == 264) s.push_back(arg);
-        return s;
-    }
-};
+using FakeHost = test_support::FakeWizardHost;
 
 class WizardCore : public ::testing::Test {
 protected:
