@@ -332,9 +332,10 @@ void TKalibrierung::BuildPages() {
     for (size_t i = 0; i < connectLabels_.size(); ++i) connectLabels_[i] = NewLabel(connectPage, labelNames[i]);
     lKalOn_ = NewLabel(connectPage, "lKalOn");
     QFont big(QStringLiteral("VERDANA"));
-    big.setPixelSize(RoundI(24 * mySf_));
+    big.setPixelSize(RoundI(20 * mySf_));
     big.setBold(true);
     lKalOn_->setFont(big);
+    lKalOn_->setWordWrap(false);
     pbLights_ = NewBox(connectPage, "sl", [this](TPaintBox32* box) { PaintLights(box); });
     lLowInput_ = NewLabel(connectPage, "lLowInput");
     lLowInput2_ = NewLabel(connectPage, "lLowInput2");
@@ -629,9 +630,9 @@ void TKalibrierung::RefreshButtons() {
 // --- drawing ---
 
 TColor32 TKalibrierung::CrestColor(double crest) {
-    if (crest >= 2.8 && crest <= 3.2) return StateColor32(0);
-    if (crest >= 2.0 && crest <= 4.0) return StateColor32(1);
-    return StateColor32(2);
+    if (crest >= 2.8 && crest <= 3.2) return clGreen32;
+    if (crest >= 2.0 && crest <= 4.0) return clYellow32;
+    return clRed32;
 }
 
 QString TKalibrierung::CrestText(double crest) { return crest > 99 ? kDash : FixedText(crest, 1); }

@@ -664,8 +664,11 @@ int32_t TKalibrierungCore::MarkedStep() const {
     case Page::Description: return 1;
     case Page::Nominal: return 2;
     case Page::Meter: return 4;
-    case Page::Result:
-    case Page::Warning: return r ? 13 : 8;
+    case Page::Warning:
+        // A run that ended without a result stays marked at the run.
+        if (cIndex_ != 15) return r ? 12 : 7;
+        return r ? 13 : 8;
+    case Page::Result: return r ? 13 : 8;
     case Page::Connect: break;
     }
     if (view_ == ConnectView::LevelCheck) return r ? 11 : 6;
