@@ -15,6 +15,7 @@
 #include "support/fake_wizard_host.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/paint_box.h"
+#include "ui_kit/notifications.h"
 #include "ui_kit/text_table.h"
 
 namespace {
@@ -124,6 +125,21 @@ TEST_F(CalibrationRemarks, ANewEntryStartsWithThePresetRemark) {
         clModePreset = preset;
         EXPECT_EQ(window->CalLogPresetText(), expected) << preset;
     }
+}
+
+// The end dialog's request (notification 296) runs the verification after
+// the measurement and hands its result to the measurement as well.
+TEST_F(CalibrationRemarks, TheEndDialogsVerificationReachesTheMeasurement) {
+    StartWithCorrections();
+    clModePost = 0;
+    Store().SetCalTime(platform::SystemLocalNow());
+    AcceptNextRun();
+    PostMainNotify(kNotifyVerifyAfterMeasurement, 0);
+    ASSERT_TRUE(ProcessUntil([this] { return Store().GetOffTimeNach() > 10.0; }));
+    ASSERT_NE(messDaten.load(), nullptr);
+    EXPECT_EQ(messDaten.load()->GetOffTimeNach(), Store().GetOffTimeNach());
+    EXPECT_EQ(messDaten.load()->GetOffValNach(), Store().GetOffValNach());
+    EXPECT_EQ(calLog.load()->GetEntryMode(0), kCalModeVerifyAfter);
 }
 
 }  // namespace
