@@ -11,6 +11,7 @@
 #include "calibration/calibration_log_edit.h"
 #include "calibration/calibration_wizard.h"
 #include "main/main_window_fixture.h"
+#include "platform/wasapi_pulse.h"
 #include "store/measurement_store.h"
 #include "support/fake_wizard_host.h"
 #include "ui_kit/gui_test_app.h"
@@ -140,6 +141,47 @@ TEST_F(CalibrationRemarks, TheEndDialogsVerificationReachesTheMeasurement) {
     EXPECT_EQ(messDaten.load()->GetOffTimeNach(), Store().GetOffTimeNach());
     EXPECT_EQ(messDaten.load()->GetOffValNach(), Store().GetOffValNach());
     EXPECT_EQ(calLog.load()->GetEntryMode(0), kCalModeVerifyAfter);
+}
+
+// The capture volume of a WASAPI input turned during the run ends it.
+TEST_F(CalibrationRemarks, ATurnedCaptureVolumeEndsTheRun) {
+    platform::SimulatedEndpointSetup in;
+    in.id = QStringLiteral("sim:in");
+    in.friendlyName = QStringLiteral("Simulated input");
+    platform::SimulatedEndpointSetup out = in;
+    out.id = QStringLiteral("sim:out");
+    out.flow = platform::DataFlow::Render;
+    platform::SetSimulatedEndpoints({in, out});
+    WriteSettings([](Registry& reg) {
+        reg.WriteInteger("IOMode", 2);
+        reg.WriteString("wasIn", QStringLiteral("sim:in"));
+        reg.WriteString("wasOut", QStringLiteral("sim:out"));
+    });
+    StartWithCorrections();
+    ASSERT_EQ(window->Fields().IOMode.load(), 2);
+    bool ended = false;
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [&, poll] {
+        auto* w = dynamic_cast<TKalibrierung*>(QApplication::activeModalWidget());
+        if (w == nullptr) return;
+        poll->stop();
+        poll->deleteLater();
+        w->SetTickIntervals(1, 1);
+        while (w->Core().Step() != 9) ClickButton(w->pbRechts());
+        ClickButton(w->pbRechts());
+        ASSERT_TRUE(ProcessUntil([w] { return w->Core().RightVisible(); }));
+        ClickButton(w->pbRechts());
+        ASSERT_TRUE(w->Core().RunTimerOn());
+        platform::SetSimulatedEndpointVolume(QStringLiteral("sim:in"), 0.5f, false);
+        ended = ProcessUntil([w] { return w->Core().CurrentPage() == Core::Page::Warning; });
+        EXPECT_EQ(w->Core().WarningHeader(), GetLangText(855));
+        ClickButton(w->pbCancel());
+    });
+    poll->start(5);
+    window->DoKalibrierung(true, false);
+    platform::ResetSimulatedEndpoints();
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(calLog.load()->NumEntries(), 0);
 }
 
 }  // namespace
