@@ -14,6 +14,7 @@
 #include "platform/wasapi_pulse.h"
 #include "store/measurement_store.h"
 #include "support/fake_wizard_host.h"
+#include "support/when_shown.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/paint_box.h"
 #include "ui_kit/notifications.h"
@@ -28,12 +29,7 @@ void ClickButton(TPaintBox32* button) { gui_test::Click(button, QPoint(button->w
 
 // Clicks through a whole run once the wizard shows and accepts its result.
 void AcceptNextRun() {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll] {
-        auto* w = dynamic_cast<TKalibrierung*>(QApplication::activeModalWidget());
-        if (w == nullptr) return;
-        poll->stop();
-        poll->deleteLater();
+    WhenShown<TKalibrierung>([](TKalibrierung* w) {
         w->SetTickIntervals(1, 1);
         while (w->Core().Step() != 9 && w->Core().RightMode() == Core::kButtonNext) ClickButton(w->pbRechts());
         ClickButton(w->pbRechts());  // start the level check
@@ -42,7 +38,6 @@ void AcceptNextRun() {
         ASSERT_TRUE(ProcessUntil([w] { return w->Core().Step() == 15 && w->Core().RightVisible(); }));
         ClickButton(w->pbRechts());  // apply
     });
-    poll->start(5);
 }
 
 class CalibrationRemarks : public MainWindowConcurrent {
@@ -160,12 +155,7 @@ TEST_F(CalibrationRemarks, ATurnedCaptureVolumeEndsTheRun) {
     StartWithCorrections();
     ASSERT_EQ(window->Fields().IOMode.load(), 2);
     bool ended = false;
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [&, poll] {
-        auto* w = dynamic_cast<TKalibrierung*>(QApplication::activeModalWidget());
-        if (w == nullptr) return;
-        poll->stop();
-        poll->deleteLater();
+    WhenShown<TKalibrierung>([&](TKalibrierung* w) {
         w->SetTickIntervals(1, 1);
         while (w->Core().Step() != 9) ClickButton(w->pbRechts());
         ClickButton(w->pbRechts());
@@ -177,7 +167,6 @@ TEST_F(CalibrationRemarks, ATurnedCaptureVolumeEndsTheRun) {
         EXPECT_EQ(w->Core().WarningHeader(), GetLangText(855));
         ClickButton(w->pbCancel());
     });
-    poll->start(5);
     window->DoKalibrierung(true, false);
     platform::ResetSimulatedEndpoints();
     EXPECT_TRUE(ended);

@@ -18,6 +18,7 @@
 #include "calibration/calibration_wizard.h"
 #include "main/wizard_host.h"
 #include "measurement_run_fixture.h"
+#include "support/when_shown.h"
 #include "store/measurement_store.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/paint_box.h"
@@ -26,19 +27,6 @@ namespace {
 
 using namespace test_support;
 using Core = TKalibrierungCore;
-
-// Runs action on the calibration wizard as soon as it shows.
-void WhenWizardShown(std::function<void(TKalibrierung*)> action) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
-        auto* wizard = dynamic_cast<TKalibrierung*>(QApplication::activeModalWidget());
-        if (wizard == nullptr) return;
-        poll->stop();
-        poll->deleteLater();
-        action(wizard);
-    });
-    poll->start(5);
-}
 
 void ClickButton(TPaintBox32* button) { gui_test::Click(button, QPoint(button->width() / 2, button->height() / 2)); }
 
@@ -106,7 +94,7 @@ TEST_F(CalibrationRun, CalibrationFromTheMenuStoresAndLogsTheValueAndAVerificati
     curPreset.messungen[kPresetEntryPeak].Dauer = 6000;
 
     double leqKAtZero = 0.0, maxLevel = 0.0, crest = 0.0;
-    WhenWizardShown([&](TKalibrierung* w) {
+    WhenShown<TKalibrierung>([&](TKalibrierung* w) {
         w->SetTickIntervals(1, 1);
         EXPECT_EQ(appliedCalOffset[1].load(), 0.0) << "the wizard measures at offset 0";
         EXPECT_EQ(curPreset.messungen[kPresetEntryLeqK].Dauer, 10);
@@ -161,7 +149,7 @@ TEST_F(CalibrationRun, CalibrationFromTheMenuStoresAndLogsTheValueAndAVerificati
 
     QAction* verify = window->findChild<QAction*>(QStringLiteral("miVerify"));
     ASSERT_TRUE(verify->isEnabled() && verify->isVisible()) << window->StatusID();
-    WhenWizardShown([&](TKalibrierung* w) {
+    WhenShown<TKalibrierung>([&](TKalibrierung* w) {
         w->SetTickIntervals(1, 1);
         EXPECT_EQ(w->Core().Step(), 20);
         ClickButton(w->pbRechts());
@@ -232,7 +220,7 @@ TEST_F(CalibrationRun, RunsWithoutAResultRestoreWindowsAndOffsets) {
         if (ending.failingHost) window->SetWizardHost(std::make_unique<FailingHost>(*window));
         const size_t messagesBefore = dialogs.messages().size();
         bool shown = false;
-        WhenWizardShown([&](TKalibrierung* w) {
+        WhenShown<TKalibrierung>([&](TKalibrierung* w) {
             shown = true;
             w->SetTickIntervals(1, 1);
             ending.end(w);

@@ -7,6 +7,7 @@
 #include "remote/ip_handling.h"
 #include "remote/web_server.h"
 #include "support/web_client.h"
+#include "support/when_shown.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/services/web_services.h"
@@ -105,12 +106,7 @@ TEST_F(WebDisplayConcurrent, TheCalibrationWizardIsSeenAndDrivenFromABrowser) {
     auto click = [](TPaintBox32* box) { gui_test::Click(box, QPoint(box->width() / 2, box->height() / 2)); };
 
     bool shown = false;
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [&, poll] {
-        auto* w = dynamic_cast<TKalibrierung*>(QApplication::activeModalWidget());
-        if (w == nullptr) return;
-        poll->stop();
-        poll->deleteLater();
+    test_support::WhenShown<TKalibrierung>([&](TKalibrierung* w) {
         shown = true;
         click(w->pbRechts());  // description -> nominal level
         click(w->pbRechts());  // -> connect page
@@ -134,7 +130,6 @@ TEST_F(WebDisplayConcurrent, TheCalibrationWizardIsSeenAndDrivenFromABrowser) {
         EXPECT_TRUE(ProcessUntil([w] { return w->Core().LevelTimerOn(); }));
         post("/KALCANCEL");
     });
-    poll->start(5);
     window->DoKalibrierung(true, false);
     EXPECT_TRUE(shown);
     EXPECT_NE(window->Fields().statusMessung.load(), 3);
