@@ -119,7 +119,9 @@ TEST_F(WizardCore, LowInputKeepsTheCheckFromPassing) {
     Core core(host);
     ToConnectPage(core);
     host.Sine(-65.0);
+    core.SetIpControl(true);
     EXPECT_EQ(PassCheck(core, 20), -1);
+    EXPECT_EQ(host.Statuses().back(), 9);
     EXPECT_EQ(core.LevelCaption(), QStringLiteral("CHECK CALIBRATOR"));
     EXPECT_TRUE(core.LowInputShown());
     EXPECT_EQ(core.MaxDb(), -100.0);

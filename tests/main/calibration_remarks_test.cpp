@@ -2,6 +2,7 @@
 // it, and the question about old corrections exactly once per calibration,
 // after the editor closed. The wizard hears a steady sine through a fake
 // host, so a run takes no real time.
+#include <QAction>
 #include <QTimer>
 
 #include <cmath>
@@ -9,6 +10,7 @@
 
 #include "calibration/calibration_log.h"
 #include "calibration/calibration_log_edit.h"
+#include "calibration/calibration_table.h"
 #include "calibration/calibration_wizard.h"
 #include "main/main_window_fixture.h"
 #include "platform/wasapi_pulse.h"
@@ -171,6 +173,26 @@ TEST_F(CalibrationRemarks, ATurnedCaptureVolumeEndsTheRun) {
     platform::ResetSimulatedEndpoints();
     EXPECT_TRUE(ended);
     EXPECT_EQ(calLog.load()->NumEntries(), 0);
+}
+
+// The log's windows still open at exit go before the log does.
+TEST_F(CalibrationRemarks, OpenLogWindowsCloseWithTheProgram) {
+    StartWithCorrections();
+    clModePre = 1;
+    AcceptNextRun();
+    window->DoKalibrierung(true, false);
+    ASSERT_NE(window->CalLogEditor(), nullptr);
+    window->findChild<QAction*>(QStringLiteral("miShowCalList"))->trigger();
+    ASSERT_NE(window->CalTable(), nullptr);
+    EXPECT_EQ(window->CalTable()->Filtered().size(), 1u);
+    window->CalTable()->SelectRow(0, true);
+    window->CalTable()->EditClick();
+    ASSERT_NE(window->CalTable()->Editor(), nullptr);
+    const QString logFile = dir.filePath("data/Veltaro_2026/CalLog.VTL");
+    Exit();
+    TCalLog onDisk;
+    ASSERT_TRUE(onDisk.LoadData(logFile));
+    EXPECT_EQ(onDisk.NumEntries(), 1);
 }
 
 }  // namespace
