@@ -56,9 +56,9 @@
 #include "main/main_form_layout.h"
 #include "main/notification_dispatch.h"
 #include "main/peak_display.h"
-#include "main/wizard_host.h"
 #include "main/program_settings.h"
 #include "main/worker_threads.h"
+#include "main/wizard_host.h"
 #include "platform/date_time.h"
 #include "platform/keep_awake.h"
 #include "platform/window_messages.h"
@@ -96,7 +96,6 @@ class TWebDisplay;
 class TKalibrierung;
 class TCalLogEdit;
 class TShowCalTable;
-class TMainWizardHost;
 struct TWebCalWizardPanel;
 class TVtMidi;
 class TMidiDeviceWatch;
@@ -408,7 +407,7 @@ public:
     void mmEMidiClick();
     TVtMidi* MidiDevice() const { return midi_; }
 
-    // --- Calibration run, remark editor and log table (calibration_run.cpp, calibration_table.cpp) ---
+    // --- Calibration run, remark editor and log table (calibration_run.cpp) ---
     void DoKalibrierung(bool canEdit, bool isVerification);
     void VerifyAfterMeasurement();
     // The open calibration wizard, nullptr otherwise.
