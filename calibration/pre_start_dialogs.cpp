@@ -196,6 +196,11 @@ void TiKal::Paint(TPaintBox32* box) {
         const int32_t symbols[] = {kSymbolInfoOutlined, kSymbolWarning, kSymbolWarning};
         DrawInfoSymbol(box, symbols[std::min(warnMode_, 2)], mySf_);
     }
+    // The symbol draws with a font of its own: the texts get the one they were measured with.
+    buffer.Font.name = QStringLiteral("VERDANA");
+    buffer.Font.height = RoundI(-12 * mySf_);
+    buffer.Font.color = clText;
+    buffer.Font.bold = false;
     buffer.DrawText(rLoc_, locS_, kWrapFlags);
     buffer.DrawText(rMode_, modS_, kLineFlags);
     buffer.DrawText(dInfoR_, ds_, kLineFlags);
@@ -278,6 +283,8 @@ void TiLevel::Paint(TPaintBox32* box) {
     TBitmap32& buffer = box->Buffer();
     buffer.Clear(clBack32);
     DrawInfoSymbol(box, kSymbolWarning, mySf_);
+    buffer.Font.name = QStringLiteral("VERDANA");
+    buffer.Font.height = RoundI(-12 * mySf_);
     const int textRight = box->width() - mySpace_ - RoundI(48 * mySf_);
     buffer.Font.bold = true;
     buffer.Font.color = clText;

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "calibration/calibration_log.h"
+#include "calibration/calibration_log_edit.h"
 #include "main/main_window.h"
 #include "platform/registry.h"
 #include "store/measuring_preset.h"
@@ -85,15 +86,26 @@ void TVTProMaster::RegisterCalibrationNotifications() {
     dispatch_.Add(kNotifyCalStatus, [](int32_t) {
         if (CalibrationServices* calibration = calibrationServices()) calibration->CheckCalStatus();
     });
-    dispatch_.Add(kNotifyCalWizardStatus, [this](int32_t status) { kalStatus_ = status; });
-    dispatch_.Add(kNotifyCalIpState, [this](int32_t on) { fields_.statusMessung.store(on > 0 ? 3 : 6); });
+    dispatch_.Add(kNotifyCalWizardStatus, [this](int32_t status) { PublishCalibrationStatus(status); });
+    dispatch_.Add(kNotifyCalIpState,
+                  [this](int32_t on) { fields_.statusMessung.store(on > 0 && hCal_ != nullptr ? 3 : 6); });
+    dispatch_.Add(kNotifyVerifyAfterMeasurement, [this](int32_t) { VerifyAfterMeasurement(); });
+    dispatch_.Add(kNotifyCalLogEditDone, [this](int32_t mode) { CalLogEditDone(mode); });
+    dispatch_.Add(kNotifyCalTableDone, [this](int32_t) { CalTableDone(); });
 }
 
 void TVTProMaster::WireCalibrationActions() {
-    for (const char* name : {"aPegel", "miVerify"}) {
-        if (QAction* action = CalAction(name)) {
-            connect(action, &QAction::triggered, this, [this] { RunCalibration(); });
-        }
+    ConnectCalibrationToWeb();
+    if (QAction* action = CalAction("aPegel"))
+        connect(action, &QAction::triggered, this, [this] { DoKalibrierung(true, false); });
+    if (QAction* action = CalAction("miShowCalList")) {
+        action->setEnabled(true);
+        connect(action, &QAction::triggered, this, [this] { ShowCalTable(); });
+    }
+    if (QAction* action = CalAction("miVerify")) {
+        // Offered whenever the status shows it (the status check hides it).
+        action->setEnabled(true);
+        connect(action, &QAction::triggered, this, [this] { DoKalibrierung(true, true); });
     }
 }
 
@@ -117,10 +129,6 @@ void TVTProMaster::ReportNoCorrectionWizard() {
                     GetLangText(101), QString(), GetLangText(1126), this);
 }
 
-void TVTProMaster::RunCalibration() {
-    AskMessageTexts(QStringLiteral("No calibration wizard is available: the calibration was not changed."),
-                    GetLangText(101), QString(), GetLangText(1126), this);
-}
 
 // --- Offsets ---
 
@@ -258,6 +266,9 @@ void TVTProMaster::ReloadCalLog() {
 }
 
 void TVTProMaster::FinishCalLog() {
+    // The table and the editors write into the log: they go before the log does.
+    CalTableDone();
+    CalLogEditDone(TCalLogEdit::kFromTable);
     if (formCreated_) EndCalLog();
     calLog.store(nullptr);
     calLogOwner_.reset();

@@ -58,6 +58,7 @@
 #include "main/peak_display.h"
 #include "main/program_settings.h"
 #include "main/worker_threads.h"
+#include "main/wizard_host.h"
 #include "platform/date_time.h"
 #include "platform/keep_awake.h"
 #include "platform/window_messages.h"
@@ -92,6 +93,10 @@ class TVtNameCreator;
 class TReportNamingService;
 class TAudioBackEnds;
 class TWebDisplay;
+class TKalibrierung;
+class TCalLogEdit;
+class TShowCalTable;
+struct TWebCalWizardPanel;
 class TVtMidi;
 class TMidiDeviceWatch;
 
@@ -402,6 +407,25 @@ public:
     void mmEMidiClick();
     TVtMidi* MidiDevice() const { return midi_; }
 
+    // --- Calibration run, remark editor and log table (calibration_run.cpp) ---
+    void DoKalibrierung(bool canEdit, bool isVerification);
+    void VerifyAfterMeasurement();
+    // The open calibration wizard, nullptr otherwise.
+    TKalibrierung* CalibrationWizard() const { return hCal_; }
+    QString CalLogPresetText() const;
+    bool NeedsCalLogRemark(bool isPre, double delta) const;
+    void OpenCalLogEdit(bool canEdit, bool isOff);
+    void CalLogEditDone(int32_t mode);
+    void AfterCalLogEntry(bool isCalibration);
+    bool AskClearCorrections();
+    TCalLogEdit* CalLogEditor() const { return hCLE_; }
+    // The calibration-log table: opened anew from its menu item, freed on notification 298.
+    void ShowCalTable();
+    void CalTableDone();
+    TShowCalTable* CalTable() const { return hCalTable_; }
+    // Where the wizards read the levels from; the window's own unless replaced.
+    void SetWizardHost(std::unique_ptr<WizardHost> host) { wizardHost_ = std::move(host); }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -687,4 +711,20 @@ private:
     TVtMidi* midi_ = nullptr;  // owned; freed at shut-down
     TMidiDeviceWatch* midiWatch_ = nullptr;
     QAction* midiAction_ = nullptr;
+
+    // Calibration run and remark editor (calibration_run.cpp)
+    void PrepareCalibrationRun();
+    void ForceCalibrationWindows();
+    void RestoreAfterCalibration(int32_t leqKSeconds, int32_t peakSamples);
+    bool RunCalibrationWizard(bool canEdit, bool isVerification);
+    bool ApplyCalibrationResult(const TKalibrierung& wizard, int result, bool canEdit, bool isVerification);
+    void RememberCalibrationInput();
+    // Web clients (calibration_web.cpp)
+    void ConnectCalibrationToWeb();
+    TWebCalWizardPanel CalibrationPanel() const;
+    void PublishCalibrationStatus(int32_t status);
+    std::unique_ptr<WizardHost> wizardHost_;
+    TKalibrierung* hCal_ = nullptr;  // owned by the run while it is open
+    TCalLogEdit* hCLE_ = nullptr;    // owned; freed when it reports its end
+    TShowCalTable* hCalTable_ = nullptr;  // owned; freed when it reports its end
 };

@@ -69,6 +69,10 @@ enum NotifyCode : uintptr_t {
     // The calibration wizard and its remote state.
     kNotifyCalWizardStatus = 264,
     kNotifyCalIpState = 265,
+    // The end dialog's verification, the remark editor's and the log table's end.
+    kNotifyVerifyAfterMeasurement = 296,
+    kNotifyCalLogEditDone = 297,
+    kNotifyCalTableDone = 298,
 };
 
 // Arguments of kNotifyNewValues: only a finished 125 ms block counts as new values.

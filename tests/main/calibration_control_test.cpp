@@ -14,6 +14,7 @@
 #include "calibration/calibration_log.h"
 #include "calibration/pre_start_dialogs.h"
 #include "measurement_run_fixture.h"
+#include "support/when_shown.h"
 #include "ui_kit/paint_box.h"
 #include "ui_kit/services/clock.h"
 #include "ui_kit/text_helpers.h"
@@ -23,20 +24,6 @@
 namespace {
 
 using namespace test_support;
-
-// Runs action on the modal dialog of type T as soon as it shows.
-template <typename T>
-void WhenShown(std::function<void(T*)> action) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
-        auto* dialog = dynamic_cast<T*>(QApplication::activeModalWidget());
-        if (dialog == nullptr) return;
-        poll->stop();
-        poll->deleteLater();
-        action(dialog);
-    });
-    poll->start(5);
-}
 
 void ClickButton(TPaintBox32* button) { gui_test::Click(button, QPoint(button->width() / 2, button->height() / 2)); }
 

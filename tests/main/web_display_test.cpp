@@ -2,10 +2,13 @@
 
 #include <httplib.h>
 
+#include "calibration/calibration_wizard.h"
 #include "main/web_display.h"
 #include "remote/ip_handling.h"
 #include "remote/web_server.h"
 #include "support/web_client.h"
+#include "support/when_shown.h"
+#include "ui_kit/gui_test_app.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/services/web_services.h"
 
@@ -86,6 +89,50 @@ TEST_F(WebDisplayConcurrent, AFailedStartTellsTheUserAndUnticksTheAddresses) {
     bool named = false;
     for (const QString& text : MessageTexts()) named = named || text.contains(QString::number(port));
     EXPECT_TRUE(named);
+    Exit();
+}
+
+// The open calibration wizard reaches the status line, and the remote
+// commands reach the wizard only once its remote control is ticked.
+TEST_F(WebDisplayConcurrent, TheCalibrationWizardIsSeenAndDrivenFromABrowser) {
+    TickLoopback();
+    Start();
+    ASSERT_TRUE(webServices()->WebServerActive());
+    const QString jar = dir.filePath(QStringLiteral("jar"));
+    ASSERT_EQ(RunCurl({QStringLiteral("-c"), jar, QStringLiteral("-b"), jar, Url("/")}).status, 200);
+    auto post = [&](const char* path) {
+        return RunCurl({QStringLiteral("-b"), jar, QStringLiteral("-X"), QStringLiteral("POST"), Url(path)}).body;
+    };
+    auto click = [](TPaintBox32* box) { gui_test::Click(box, QPoint(box->width() / 2, box->height() / 2)); };
+
+    bool shown = false;
+    test_support::WhenShown<TKalibrierung>([&](TKalibrierung* w) {
+        shown = true;
+        click(w->pbRechts());  // description -> nominal level
+        click(w->pbRechts());  // -> connect page
+        ASSERT_EQ(w->Core().Step(), 9);
+        ASSERT_TRUE(w->pbUseIpControl()->isVisible());
+        // Not ticked: the browser's "next" does nothing.
+        post("/KALNEXT");
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(w->Core().LevelTimerOn());
+        click(w->pbUseIpControl());
+        EXPECT_TRUE(ProcessUntil([this] { return window->Fields().statusMessung.load() == 3; }));
+        QStringList fields;
+        EXPECT_TRUE(ProcessUntil([&] {
+            fields = QString::fromUtf8(post("/GETSTATUS")).split(QLatin1Char(';'));
+            // After the length: 8 counters, the run state, 8 colours, 8 labels,
+            // blocks, info, then the wizard's status and its four values.
+            return fields.size() > 32 && fields.value(9).toInt() == 3 && fields.value(32).toInt() == 1;
+        })) << fields.join(QLatin1Char(';')).toStdString();
+        EXPECT_EQ(fields.value(28).toInt(), 0) << "ready to start with the calibrator";
+        post("/KALNEXT");
+        EXPECT_TRUE(ProcessUntil([w] { return w->Core().LevelTimerOn(); }));
+        post("/KALCANCEL");
+    });
+    window->DoKalibrierung(true, false);
+    EXPECT_TRUE(shown);
+    EXPECT_NE(window->Fields().statusMessung.load(), 3);
     Exit();
 }
 
