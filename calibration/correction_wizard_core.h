@@ -159,6 +159,7 @@ public:
     bool MusicHintVisible() const { return doMusic; }
     bool IsDualMode() const { return KorrMode == kKorrTwoMics && canDual; }
     bool DoMusic() const { return doMusic; }
+    TKorrLocation* LocationStore() const { return env_.store; }
 
     struct ImmiView {
         QString header1, header2;

@@ -23,6 +23,7 @@
 #include <mutex>
 #include <vector>
 
+#include "audio/wasapi_devices.h"
 #include "platform/date_time.h"
 
 struct TLocInfo {
@@ -32,7 +33,6 @@ struct TLocInfo {
     double splA = 0.0, splC = 0.0, splZ = 0.0;
 };
 
-inline constexpr int32_t kVolumeUnknown = 65551;
 inline constexpr int32_t kDefaultKorrDauer = 15;
 inline constexpr int32_t kDefaultSeVol = -60;
 inline constexpr double kNoLocValue = -1000.0;
