@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "calibration/damaged_file.h"
 #include "platform/files.h"
 #include "ui_kit/stream_strings.h"
 #include "ui_kit/text_helpers.h"
@@ -137,16 +138,6 @@ bool Parse(const QByteArray& content, std::vector<TCalLogData>& out, QString& wh
     if (content.size() >= 4 && ReadInt32(in, marker) && marker == kCurrentFormat) return ParseCurrent(in, out, why);
     in.seek(0);
     return ParseOld(in, out, why);
-}
-
-// "CalLog.VTL.bad", or the first free "CalLog.VTL.bad.<n>".
-QString FreeBadName(const QString& fn) {
-    const QString base = fn + QStringLiteral(".bad");
-    if (!QFileInfo::exists(base)) return base;
-    for (int n = 2;; ++n) {
-        const QString numbered = base + QLatin1Char('.') + QString::number(n);
-        if (!QFileInfo::exists(numbered)) return numbered;
-    }
 }
 
 }  // namespace

@@ -41,17 +41,16 @@ constexpr std::array<int32_t, 4> kKorrIds{1, 2, 4, 8};
 
 bool IsUsableDeviation(double value) { return std::isfinite(value) && std::fabs(value) <= kLargestDeviation; }
 
-// The one wizard-free answer to the correction part of the services: this
-// program has no correction wizard yet, so nothing is corrected and no
-// window takes the volume notification.
 class TMainCalibrationServices : public CalibrationServices {
 public:
     explicit TMainCalibrationServices(TVTProMaster& window) : window_(window) {}
-    void InVolInvalid() override {}
+    void InVolInvalid() override {
+        if (TKorrLocation* store = window_.LocationStore()) store->InVolInvalid();
+    }
     void CheckCalStatus() override { window_.CheckCalStatus(); }
-    platform::WindowHandle CorrectionWizardWindow() override { return 0; }
+    platform::WindowHandle CorrectionWizardWindow() override { return window_.CorrectionWizardHandle(); }
     void ApplyCalibration() override { window_.ApplyCalibration(); }
-    void DoKorrektur() override { window_.ReportNoCorrectionWizard(); }
+    void DoKorrektur() override { window_.aGetKorrExecute(); }
     int32_t ShowStartInfo(platform::TDateTime calTime, int32_t fileCheck) override {
         return window_.ShowStartInfo(calTime, fileCheck);
     }
@@ -124,12 +123,6 @@ bool TVTProMaster::StartUpApplyCalibration() {
     return (ApplyCalibration() & kCalValidBit) != 0;
 }
 
-void TVTProMaster::ReportNoCorrectionWizard() {
-    AskMessageTexts(QStringLiteral("No correction wizard is available: no correction values were determined."),
-                    GetLangText(101), QString(), GetLangText(1126), this);
-}
-
-
 // --- Offsets ---
 
 double TVTProMaster::ReadRefVal() {
@@ -198,8 +191,7 @@ void TVTProMaster::ResetKorrData() {
         for (int32_t weighting : kWeightings) store->SetKorrText(weighting, GetLangText(kLocationOfImmissionText));
         store->SetKorrArt(-1);
     }
-    // The location store belongs to the correction side, which clears it
-    // itself once it exists in this program.
+    if (TKorrLocation* locations = LocationStore()) locations->Clear();
     ShowKorrStatus();
 }
 

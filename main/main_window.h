@@ -48,6 +48,9 @@
 
 #include "audio/wav_recorder.h"
 #include "calibration/calibration_log.h"
+#include "calibration/correction_wizard_core.h"
+#include "calibration/location_store.h"
+#include "calibration/wizard_host.h"
 #include "main/display_areas.h"
 #include "main/display_readings.h"
 #include "main/event_messages.h"
@@ -99,6 +102,8 @@ class TShowCalTable;
 struct TWebCalWizardPanel;
 class TVtMidi;
 class TMidiDeviceWatch;
+class TKorrWizard;
+class TEditKorr;
 
 // What the program was started with.
 struct StartOptions {
@@ -380,7 +385,6 @@ public:
     // 0 start, 1 cancel, 3 calibrate.
     int32_t CheckHeadroom();
     void RunCalibration();
-    void ReportNoCorrectionWizard();
     double ReadRefVal();
     void InitCalLog();
     // False when the log could not be saved; it then stays in memory.
@@ -425,6 +429,21 @@ public:
     TShowCalTable* CalTable() const { return hCalTable_; }
     // Where the wizards read the levels from; the window's own unless replaced.
     void SetWizardHost(std::unique_ptr<WizardHost> host) { wizardHost_ = std::move(host); }
+    // --- Location corrections: store, correction wizard, location texts (correction_control.cpp, location_text_menu.cpp) ---
+    // The action "Get Correction Data": an open location editor comes to the front instead.
+    void aGetKorrExecute();
+    // The correction run; throws what its set-up or the default store's save throws.
+    void DoKorrektur();
+    void SetKorrIpState(bool on);
+    TKorrLocation* LocationStore() const { return korrLocation_.get(); }
+    TKorrWizard* CorrectionWizard() const { return hKF_; }
+    platform::WindowHandle CorrectionWizardHandle() const;
+    // The idle save: writes the location store when it changed.
+    void SaveLocationsWhenIdle();
+    void OpenEditKorr(int32_t flags);
+    void EditKorrDone(bool accepted);
+    void UpdateImmiMenu(bool show);
+    TEditKorr* LocationEditor() const { return hEditKorr_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -727,4 +746,22 @@ private:
     TKalibrierung* hCal_ = nullptr;  // owned by the run while it is open
     TCalLogEdit* hCLE_ = nullptr;    // owned; freed when it reports its end
     TShowCalTable* hCalTable_ = nullptr;  // owned; freed when it reports its end
+    // Location corrections (correction_control.cpp, location_text_menu.cpp)
+    void CreateLocationStore();
+    void FreeLocationStore();
+    void RegisterCorrectionNotifications();
+    void WireCorrectionActions();
+    void StartUpCorrectionQuestion(bool laeuft);
+    void RestoreAfterCorrectionRun(const TVTPreset& saved);
+    void PrepareCorrectionWizard(TKorrWizard& wizard);
+    void TakeCorrectionResult(TKorrWizard& wizard, int result);
+    void SetImmiMenus(bool idle);
+    void WireLocationTextMenu();
+    KorrEnvironment CorrectionEnvironment();
+    std::unique_ptr<TKorrLocation> korrLocation_;
+    std::unique_ptr<WizardHost> korrHost_;
+    std::unique_ptr<CorrectionSums> korrSums_;
+    TKorrWizard* hKF_ = nullptr;
+    bool bKorIpState_ = false;
+    TEditKorr* hEditKorr_ = nullptr;
 };

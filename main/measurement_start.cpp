@@ -236,6 +236,7 @@ void TVTProMaster::StartPrepared() {
     SetInfoLine(GetLangText(297));
     memoLines_.clear();
     ResetRunValues();
+    EditKorrDone(false);
     SetIdleMenus(false);
 
     measurementFile_ = store->GetSaveName();
@@ -405,6 +406,7 @@ void TVTProMaster::SetIdleMenus(bool idle) {
         if (action) action->setVisible(idle);
     }
     if (stopAction_) stopAction_->setVisible(!idle);
+    SetImmiMenus(idle);
 }
 
 void TVTProMaster::BuildMeasureMenu() {

@@ -35,6 +35,7 @@ void TVTProMaster::RegisterNotifications() {
     });
     dispatch_.Add(kNotifyNewEventData, [this](int32_t) {
         if (TDaten* store = defaultDaten.load()) store->InitValues();
+        if (TKorrLocation* locations = LocationStore()) locations->Clear();
         ApplyRunSettings();
     });
     dispatch_.Add(kNotifyDeviceLine, [](int32_t) { UpdateSoundLabel(); });
@@ -74,6 +75,7 @@ void TVTProMaster::RegisterNotifications() {
     RegisterRemoteNotifications();
     RegisterCalibrationNotifications();
     RegisterAudioNotifications();
+    RegisterCorrectionNotifications();
 }
 
 // The measurement run: storing, stopping, the end dialog and the limit states.

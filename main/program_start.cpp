@@ -124,6 +124,7 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
     SetGroupDefaults(settingsTable_, SettingGroup::Options);
 
     CreatePresetHandler();
+    CreateLocationStore();
     settings_.autoStart = false;
     allowPW = true;
     forcePW = false;
@@ -162,6 +163,8 @@ void TVTProMaster::FormCreate(const StartOptions& options) {
 
     BuildForm();
     WireCalibrationActions();
+    WireCorrectionActions();
+    WireLocationTextMenu();
     SetDisplayColors(displayLayout.load(), true);
     messDaten.store(new TDaten());
     WireAudioInterfaces();
@@ -192,9 +195,10 @@ void TVTProMaster::InitAfterCreate() {
     const QString damage = platform::Registry::TakeDamageReport();
     if (!damage.isEmpty()) AskMessage(damage, 0, 101, 0, 0, 1054, this);
     CheckForAbortedRun();
-    LoadDeviceSettings();
+    const bool laeuft = LoadDeviceSettings();
     ApplyWindowPlacement();
     webClientLimit.store(kWebSessionLimit);
+    StartUpCorrectionQuestion(laeuft);
     StartUpCorrectionStatus();
     InitVuLabels();
     vuView_->RebuildVuScale();

@@ -138,6 +138,7 @@ void TVTProMaster::FormDestroy() {
     StopRemoteOutputs();
     if (graphView_) graphView_->StopTimer();
     CloseZoomWindow();
+    EditKorrDone(false);
     if (formCreated_) StopAudioIn();
     audioBackEnds_.reset();  // ends a test signal still playing while its device object exists
     if (TDaten* store = defaultDaten.load(); store && formCreated_) SaveDefaultStore(*store);
@@ -155,6 +156,7 @@ void TVTProMaster::FormDestroy() {
         workers_->StopVuThread();
     }
     FinishCalLog();
+    FreeLocationStore();
     delete fields_.AnzeigeDaten.exchange(nullptr);
     delete messDaten.exchange(nullptr);
     delete defaultDaten.exchange(nullptr);

@@ -27,21 +27,6 @@ QString ClockText(int64_t secondOfDay) {
 
 }  // namespace
 
-// Rounds halves to even, as the reports do everywhere, before the locale writes it.
-QString FixedSignificant(double x, int precision, int digits) {
-    double value = x;
-    if (std::isfinite(value) && value != 0.0) {
-        int keep = digits;
-        if (precision > 0) {
-            const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
-            keep = std::min(digits, precision - 1 - exponent);
-        }
-        const double scale = std::pow(10.0, keep);
-        value = std::nearbyint(value * scale) / scale;
-    }
-    return QLocale().toString(value, 'f', digits);
-}
-
 QString ReportLevelText(double x, int decimals) {
     if (!(x > 0.0)) return QStringLiteral("---");
     return FixedSignificant(x, decimals + 3, decimals) + QStringLiteral(" dB");

@@ -9,9 +9,6 @@
 #include "platform/date_time.h"
 #include "ui_kit/text_helpers.h"
 
-// x rounded to precision significant digits, in fixed notation with digits
-// decimals and the locale's group separator.
-QString FixedSignificant(double x, int precision, int digits);
 // A level: above 0 the number at decimals + 3 significant digits and
 // decimals decimals, then " dB"; otherwise "---".
 QString ReportLevelText(double x, int decimals);

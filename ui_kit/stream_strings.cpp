@@ -36,6 +36,8 @@ void SkipPresent(QIODevice& in, qint64 size) {
 
 }  // namespace
 
+QString CapStreamString(const QString& text) { return text.left(UnitsToStore(text)); }
+
 int32_t WriteStreamString(QIODevice& out, const QString& text) {
     if (!out.isWritable()) {
         return -1;

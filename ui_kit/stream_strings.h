@@ -14,6 +14,10 @@
 inline constexpr int32_t kStreamStringMaxBytes = 2500;
 inline constexpr int32_t kStreamStringMaxUnits = kStreamStringMaxBytes / 2;
 
+// The part of text a stream string carries: its first kStreamStringMaxUnits
+// code units (one less when the cut would split a surrogate pair).
+QString CapStreamString(const QString& text);
+
 // Writes text, cut to its first kStreamStringMaxUnits code units (one less
 // when the cut would split a surrogate pair). Returns the bytes written
 // (4 + byte count), or -1 when the device refused the write; then part of the

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/date_time.h"
@@ -91,4 +92,18 @@ QString DateTimeText(double localDateTime) {
 
 QString FixedText(double value, int decimals) {
     return QLocale().toString(value, 'f', decimals);
+}
+
+QString FixedSignificant(double x, int precision, int digits) {
+    double value = x;
+    if (std::isfinite(value) && value != 0.0) {
+        int keep = digits;
+        if (precision > 0) {
+            const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+            keep = std::min(digits, precision - 1 - exponent);
+        }
+        const double scale = std::pow(10.0, keep);
+        value = std::nearbyint(value * scale) / scale;
+    }
+    return QLocale().toString(value, 'f', digits);
 }

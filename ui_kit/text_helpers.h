@@ -32,3 +32,7 @@ QString DateTimeText(double localDateTime);
 // A level in fixed-point notation with decimals digits after the regional
 // decimal separator.
 QString FixedText(double value, int decimals);
+
+// x rounded (halves to even) to precision significant digits, in fixed
+// notation with digits decimals and the locale's group separator.
+QString FixedSignificant(double x, int precision, int digits);
