@@ -402,6 +402,8 @@ public:
     void mmEMidiClick();
     TVtMidi* MidiDevice() const { return midi_; }
 
+    // --- Report dialogs and the measurement viewer (report_dialogs_wiring.cpp, viewer_window.cpp) ---
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -686,4 +688,9 @@ private:
     TVtMidi* midi_ = nullptr;  // owned; freed at shut-down
     TMidiDeviceWatch* midiWatch_ = nullptr;
     QAction* midiAction_ = nullptr;
+
+    // Report dialogs and the measurement viewer (report_dialogs_wiring.cpp, viewer_window.cpp)
+    void StartReportDialogs();
+    void EndReportDialogs();
+    std::unique_ptr<ReportServices> reportDialogs_;
 };
