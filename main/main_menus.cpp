@@ -145,6 +145,7 @@ void TVTProMaster::BuildMainMenu() {
     BuildLayoutMenu();
     BuildEventListMenu();
     WirePrintActions();
+    WireViewerAction();
 }
 
 void TVTProMaster::BuildLayoutMenu() {

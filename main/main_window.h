@@ -63,6 +63,7 @@
 #include "platform/window_messages.h"
 #include "remote/art_net_drive.h"
 #include "remote/time_server_client.h"
+#include "reports/measurement_viewer.h"
 #include "store/measurement_records.h"
 #include "ui_kit/services/calibration_services.h"
 #include "ui_kit/services/main_window_services.h"
@@ -403,6 +404,10 @@ public:
     TVtMidi* MidiDevice() const { return midi_; }
 
     // --- Report dialogs and the measurement viewer (report_dialogs_wiring.cpp, viewer_window.cpp) ---
+    // Shows the running measurement, or else file, in the viewer; without
+    // either the viewer asks for a file.
+    void ShowProtocol(const QString& file);
+    TProtokoll* Viewer() const { return hProt_.get(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -693,4 +698,10 @@ private:
     void StartReportDialogs();
     void EndReportDialogs();
     std::unique_ptr<ReportServices> reportDialogs_;
+    void WireViewerAction();
+    void RegisterViewerNotifications();
+    void ViewerClosed(int32_t how);
+    std::unique_ptr<TProtokoll> hProt_;
+    int32_t lastProtMode_ = 3;
+    QPoint protPos_{-1, -1};
 };

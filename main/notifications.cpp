@@ -74,6 +74,7 @@ void TVTProMaster::RegisterNotifications() {
     RegisterRemoteNotifications();
     RegisterCalibrationNotifications();
     RegisterAudioNotifications();
+    RegisterViewerNotifications();
 }
 
 // The measurement run: storing, stopping, the end dialog and the limit states.
