@@ -64,6 +64,7 @@
 #include "remote/art_net_drive.h"
 #include "remote/time_server_client.h"
 #include "reports/measurement_viewer.h"
+#include "reports/report_data_entry.h"
 #include "store/measurement_records.h"
 #include "ui_kit/services/calibration_services.h"
 #include "ui_kit/services/main_window_services.h"
@@ -408,6 +409,11 @@ public:
     // either the viewer asks for a file.
     void ShowProtocol(const QString& file);
     TProtokoll* Viewer() const { return hProt_.get(); }
+    // The report data entry for the default store (menu "miDaten").
+    void EditMessungData();
+    // Runs instead of the data entry's modal loop (tests): gets the filled
+    // dialog and answers its result.
+    std::function<int(TMessProtokollEingabe&)> runDataEntry;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -704,4 +710,5 @@ private:
     std::unique_ptr<TProtokoll> hProt_;
     int32_t lastProtMode_ = 3;
     QPoint protPos_{-1, -1};
+    int32_t lastPindex_ = 0;
 };
