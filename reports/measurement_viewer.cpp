@@ -205,7 +205,8 @@ void TProtokoll::SetCaptions() {
     for (TPaintBox32* b : textButtons_) b->Invalidate();
     if (!pbList->isHidden()) {
         pbList->Invalidate();
-    } else if (!MemoProt->isHidden() && lastMode == kReportText) {
+    } else if (!MemoProt->isHidden() && lastMode == kReportText && language.load() != reportTextLanguage_) {
+        reportTextBuilt_ = false;
         ShowReportText();
     }
 }
@@ -329,10 +330,8 @@ int TProtokoll::DoFileSelect() {
 }
 
 void TProtokoll::PrepareMeasurement() {
-    values_.clear();
-    const int32_t n = pdaten->GetWerteAnzahl();
-    values_.reserve(static_cast<size_t>(std::max(n, 0)));
-    for (int32_t id = 0; id < n; ++id) values_.push_back(pdaten->GetWert(id));
+    values_ = pdaten->GetWerte();
+    reportTextBuilt_ = false;
     if (Action("Informationen1")->isEnabled()) ShowReportText();
     QString name = pdaten->GetVeranstaltung();
     if (name.isEmpty()) name = pdaten->GetLocationText();
@@ -397,8 +396,13 @@ void TProtokoll::ShowSingleValues() {
 void TProtokoll::ShowReportText() {
     ShowView(kReportText);
     Action("aEinzelwerte")->setChecked(false);
-    TAuswertung producer;
-    producer.MemoProtokoll(MemoProt, RoundI(250 * mySf), pdaten.get());
+    // The text changes only with the store and the language.
+    if (!reportTextBuilt_) {
+        TAuswertung producer;
+        producer.MemoProtokoll(MemoProt, RoundI(250 * mySf), pdaten.get());
+        reportTextBuilt_ = true;
+        reportTextLanguage_ = language.load();
+    }
     Action("Informationen1")->setChecked(true);
 }
 
@@ -440,17 +444,8 @@ void TProtokoll::PrintDirect() {
     TPrintSettings& settings = printSettings();
     QString pdfFile;
     if (platform::IsPdfPrinterChosen()) {
-        platform::SaveFileRequest request;
-        request.title = GetLangText(289);
-        request.filter = QStringLiteral("PDF|*.pdf");
-        request.defaultExtension = QStringLiteral("pdf");
-        request.startFolder = QFileInfo(currentFileName).absolutePath();
-        request.fileName = QFileInfo(currentFileName).completeBaseName() + QStringLiteral(".pdf");
-        request.overwritePrompt = true;
-        request.owner = this;
-        const platform::SaveFileAnswer answer = platform::userDialogs()->AskSaveFile(request);
-        if (!answer.ok()) return;
-        pdfFile = answer.path;
+        pdfFile = AskPdfTarget(currentFileName, GetLangText(289), this);
+        if (pdfFile.isEmpty()) return;
     }
     const int32_t lang = settings.printOutLangId == kLangGerman || settings.printOutLangId == kLangEnglish
                              ? settings.printOutLangId

@@ -143,6 +143,8 @@ private:
     std::unique_ptr<TDaten> pdaten;
     std::unique_ptr<TLeqGrafik> lg;
     std::vector<TSaveIT6> values_;  // the store's values, read once per load
+    bool reportTextBuilt_ = false;
+    int32_t reportTextLanguage_ = 0;
     int lastMode = 0;
     bool bShowAll = false;
     bool bkLeq = true, bkLeqK = true, bkPeak = true;

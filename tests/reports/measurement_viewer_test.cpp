@@ -29,6 +29,7 @@
 #include "store/measurement_store.h"
 #include "support/fake_main_window.h"
 #include "support/fake_services.h"
+#include "support/screenshot_path.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/paint_box.h"
@@ -73,12 +74,7 @@ void Settle() {
     }
 }
 
-QString ShotPath(const QString& file) {
-    const QString dir = qEnvironmentVariableIsSet("VELTARO_SCREENSHOT_DIR")
-                            ? qEnvironmentVariable("VELTARO_SCREENSHOT_DIR")
-                            : QStringLiteral(VELTARO_BINARY_DIR);
-    return QDir(dir).filePath(file);
-}
+using test_support::ScreenshotPath;
 
 class Viewer : public ::testing::Test {
 protected:
@@ -417,7 +413,7 @@ TEST_F(ViewerNavigation, ScreenshotsOfTheThreeViews) {
             w->SetMode(mode);
             Settle();
             const QImage shot = w->grab().toImage();
-            EXPECT_TRUE(shot.save(ShotPath(QStringLiteral("viewer_%1_%2.png").arg(mode).arg(suffix))));
+            EXPECT_TRUE(shot.save(ScreenshotPath(QStringLiteral("viewer_%1_%2.png").arg(mode).arg(suffix))));
         }
     }
 }

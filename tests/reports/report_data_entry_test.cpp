@@ -21,6 +21,7 @@
 #include "reports/report_store_fixture.h"
 #include "store/measurement_store.h"
 #include "support/fake_main_window.h"
+#include "support/screenshot_path.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/palette.h"
 #include "ui_kit/services/main_window_services.h"
@@ -173,11 +174,8 @@ TEST_F(DataEntry, ScreenshotsInBothSchemes) {
             entry.Pages()->setCurrentIndex(page);
             if (page == TMessProtokollEingabe::kImportPage) Select(entry, QStringLiteral("night.VTM"));
             QCoreApplication::processEvents();
-            const QString dirName = qEnvironmentVariableIsSet("VELTARO_SCREENSHOT_DIR")
-                                        ? qEnvironmentVariable("VELTARO_SCREENSHOT_DIR")
-                                        : QStringLiteral(VELTARO_BINARY_DIR);
-            EXPECT_TRUE(entry.grab().toImage().save(
-                QDir(dirName).filePath(QStringLiteral("report_data_entry_%1_%2.png").arg(page).arg(suffix))));
+            EXPECT_TRUE(entry.grab().toImage().save(test_support::ScreenshotPath(
+                QStringLiteral("report_data_entry_%1_%2.png").arg(page).arg(suffix))));
         }
     }
 }

@@ -30,6 +30,7 @@
 #include "reports/time_jump_dialog.h"
 #include "store/measurement_file.h"
 #include "store/measurement_store.h"
+#include "support/screenshot_path.h"
 #include "ui_kit/gui_dialogs.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/notifications.h"
@@ -80,12 +81,7 @@ void PressAndRelease(QWidget* target, int key) {
     SendKey(target, QEvent::KeyRelease, key);
 }
 
-QString ShotPath(const QString& file) {
-    const QString dir = qEnvironmentVariableIsSet("VELTARO_SCREENSHOT_DIR")
-                            ? qEnvironmentVariable("VELTARO_SCREENSHOT_DIR")
-                            : QStringLiteral(VELTARO_BINARY_DIR);
-    return QDir(dir).filePath(file);
-}
+using test_support::ScreenshotPath;
 
 class ReportDialogs : public ::testing::Test {
 protected:
@@ -419,7 +415,7 @@ TEST_F(ReportDialogs, ScreenshotsInBothSchemes) {
             w.show();
             QCoreApplication::processEvents();
             const QImage shot = w.grab().toImage();
-            EXPECT_TRUE(shot.save(ShotPath(name + QLatin1Char('_') + suffix + QStringLiteral(".png"))));
+            EXPECT_TRUE(shot.save(ScreenshotPath(name + QLatin1Char('_') + suffix + QStringLiteral(".png"))));
             // The background follows the scheme.
             EXPECT_EQ(shot.pixelColor(1, shot.height() - 2).rgb() & 0xFFFFFF, QColorOf(clBack).rgb() & 0xFFFFFF);
             w.hide();
