@@ -104,7 +104,8 @@ void TVTProMaster::BuildMainMenu() {
     connect(settingsMenu_, &QMenu::aboutToShow, this, [this] { PrepareSettingsMenu(); });
 
     dataMenu_ = NamedMenu(this, "Messung1", GetLangText(221));
-    UnavailableItem(dataMenu_, "miDaten", 222);
+    QAction* dataEntry = NamedAction(dataMenu_, "miDaten", 222);
+    connect(dataEntry, &QAction::triggered, this, [this] { EditMessungData(); });
     QAction* hints = NamedAction(dataMenu_, "Hinweisendern1", 223);
     connect(hints, &QAction::triggered, this, [] { PostMainNotify(kNotifyShowHints, 0); });
     UnavailableItem(dataMenu_, "miImmi1", 636);
@@ -145,6 +146,7 @@ void TVTProMaster::BuildMainMenu() {
     BuildLayoutMenu();
     BuildEventListMenu();
     WirePrintActions();
+    WireViewerAction();
 }
 
 void TVTProMaster::BuildLayoutMenu() {

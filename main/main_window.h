@@ -67,6 +67,8 @@
 #include "platform/window_messages.h"
 #include "remote/art_net_drive.h"
 #include "remote/time_server_client.h"
+#include "reports/measurement_viewer.h"
+#include "reports/report_data_entry.h"
 #include "store/measurement_records.h"
 #include "ui_kit/services/calibration_services.h"
 #include "ui_kit/services/main_window_services.h"
@@ -444,6 +446,16 @@ public:
     void EditKorrDone(bool accepted);
     void UpdateImmiMenu(bool show);
     TEditKorr* LocationEditor() const { return hEditKorr_; }
+    // --- Report dialogs and the measurement viewer (report_dialogs_wiring.cpp, viewer_window.cpp) ---
+    // Shows the running measurement, or else file, in the viewer; without
+    // either the viewer asks for a file.
+    void ShowProtocol(const QString& file);
+    TProtokoll* Viewer() const { return hProt_.get(); }
+    // The report data entry for the default store (menu "miDaten").
+    void EditMessungData();
+    // Runs instead of the data entry's modal loop (tests): gets the filled
+    // dialog and answers its result.
+    std::function<int(TMessProtokollEingabe&)> runDataEntry;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -764,4 +776,15 @@ private:
     TKorrWizard* hKF_ = nullptr;
     bool bKorIpState_ = false;
     TEditKorr* hEditKorr_ = nullptr;
+    // Report dialogs and the measurement viewer (report_dialogs_wiring.cpp, viewer_window.cpp)
+    void StartReportDialogs();
+    void EndReportDialogs();
+    std::unique_ptr<ReportServices> reportDialogs_;
+    void WireViewerAction();
+    void RegisterViewerNotifications();
+    void ViewerClosed(int32_t how);
+    std::unique_ptr<TProtokoll> hProt_;
+    int32_t lastProtMode_ = 3;
+    QPoint protPos_{-1, -1};
+    int32_t lastPindex_ = 0;
 };

@@ -396,11 +396,6 @@ void TVTProMaster::ResetLimitStates() {
     maxPeakTime_ = 0.0;
 }
 
-void TVTProMaster::CloseProtocolWindow() {
-    // The measurement viewer is not part of the program yet; no window can
-    // be open.
-}
-
 void TVTProMaster::SetIdleMenus(bool idle) {
     for (QAction* action : {startAction_, dinStartAction_, freeStartAction_, resetSettingsAction_}) {
         if (action) action->setVisible(idle);

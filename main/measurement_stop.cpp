@@ -341,7 +341,7 @@ void TVTProMaster::ShowHintsEditor(int32_t position) {
         const QSize size = hintsEditor_->Size();
         QPoint topLeft = main.center() - QPoint(size.width() / 2, size.height() / 2);
         if (position == kHintsBelowEndDialog) {
-            topLeft = hEOM_ ? QPoint(0, hEOM_->FrameGeometry().bottom() + 1) : main.topLeft();
+            topLeft = hEOM_ ? QPoint(hEOM_->FrameGeometry().left(), hEOM_->FrameGeometry().bottom() + 1) : main.topLeft();
         }
         hintsEditor_->ShowAt(topLeft);
     }

@@ -76,6 +76,7 @@ void TVTProMaster::RegisterNotifications() {
     RegisterCalibrationNotifications();
     RegisterAudioNotifications();
     RegisterCorrectionNotifications();
+    RegisterViewerNotifications();
 }
 
 // The measurement run: storing, stopping, the end dialog and the limit states.

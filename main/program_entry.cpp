@@ -8,6 +8,7 @@
 
 #include "main/main_window.h"
 #include "platform/single_instance.h"
+#include "reports/password_prompt.h"
 #include "ui_kit/first_paint_reporter.h"
 #include "ui_kit/gui_dialogs.h"
 #include "ui_kit/message_box.h"
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("veltaro"));
     GuiDialogs dialogs;
+    dialogs.SetPasswordPrompt(AskPasswordWithPrompt);
     // A first-paint measurement must not wait for a person: there the message
     // boxes are answered "closed" by the stand-in, which logs them to stderr.
     if (!EnvSet("VELTARO_BENCH_FIRST_PAINT")) platform::SetUserDialogs(&dialogs);

@@ -26,20 +26,6 @@ QAction* FindAction(QMenu* menu, const char* name) {
     return nullptr;
 }
 
-// The PDF target writes beside the measurement unless the user names another file.
-QString AskPdfFile(const QString& measurementFile, QWidget* owner) {
-    platform::SaveFileRequest request;
-    request.title = GetLangText(230);
-    request.filter = QStringLiteral("PDF|*.pdf");
-    request.defaultExtension = QStringLiteral("pdf");
-    request.startFolder = QFileInfo(measurementFile).absolutePath();
-    request.fileName = QFileInfo(measurementFile).completeBaseName() + QStringLiteral(".pdf");
-    request.overwritePrompt = true;
-    request.owner = owner;
-    const platform::SaveFileAnswer answer = platform::userDialogs()->AskSaveFile(request);
-    return answer.ok() ? answer.path : QString();
-}
-
 }  // namespace
 
 void TVTProMaster::WirePrintActions() {
@@ -124,7 +110,7 @@ bool TVTProMaster::PrintProtocolFile(const QString& file, bool askSettings) {
     }
     QString pdfFile;
     if (platform::IsPdfPrinterChosen()) {
-        pdfFile = AskPdfFile(file, this);
+        pdfFile = AskPdfTarget(file, GetLangText(230), this);
         if (pdfFile.isEmpty()) return false;
     }
     const int32_t lang = settings.printOutLangId == kLangGerman || settings.printOutLangId == kLangEnglish

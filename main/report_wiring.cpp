@@ -23,9 +23,11 @@ void TVTProMaster::CreateReportObjects() {
     // A printer that has gone since stays unchosen, so the next print asks for one.
     printSettings().currentPrinter = LoadPrinterSettings();
     platform::SelectPrinter(printSettings().currentPrinter);
+    StartReportDialogs();
 }
 
 void TVTProMaster::ReleaseReportObjects(bool save) {
+    EndReportDialogs();
     if (nameCreator_ == nullptr) return;
     if (save) {
         platform::Registry reg;

@@ -36,6 +36,10 @@ public:
         WriteUnanswered("save-file prompt", "cancelled", request.title);
         return SaveFileAnswer{};
     }
+    SaveFileAnswer AskOpenFile(const OpenFileRequest& request) override {
+        WriteUnanswered("open-file prompt", "cancelled", request.title);
+        return SaveFileAnswer{};
+    }
 };
 
 UnattendedDialogs unattended;
@@ -124,6 +128,33 @@ SaveFileAnswer ScriptedDialogs::AskSaveFile(const SaveFileRequest& request) {
     return answer;
 }
 
+SaveFileAnswer ScriptedDialogs::AskOpenFile(const OpenFileRequest& request) {
+    std::lock_guard<std::mutex> guard(lock_);
+    openFiles_.push_back(request);
+    if (openFileAnswers_.empty()) {
+        ++unscripted_;
+        return SaveFileAnswer{};
+    }
+    SaveFileAnswer answer = openFileAnswers_.front();
+    openFileAnswers_.pop_front();
+    return answer;
+}
+
+void ScriptedDialogs::ScriptOpenFile(const QString& path) {
+    std::lock_guard<std::mutex> guard(lock_);
+    openFileAnswers_.push_back(SaveFileAnswer{true, path});
+}
+
+void ScriptedDialogs::ScriptOpenFileCancel() {
+    std::lock_guard<std::mutex> guard(lock_);
+    openFileAnswers_.push_back(SaveFileAnswer{});
+}
+
+std::vector<OpenFileRequest> ScriptedDialogs::openFileRequests() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return openFiles_;
+}
+
 std::vector<MessageRequest> ScriptedDialogs::messages() const {
     std::lock_guard<std::mutex> guard(lock_);
     return messages_;
@@ -151,7 +182,8 @@ int ScriptedDialogs::unscriptedCount() const {
 
 int ScriptedDialogs::pendingCount() const {
     std::lock_guard<std::mutex> guard(lock_);
-    return static_cast<int>(messageAnswers_.size() + passwordAnswers_.size() + saveFileAnswers_.size());
+    return static_cast<int>(messageAnswers_.size() + passwordAnswers_.size() + saveFileAnswers_.size() +
+                            openFileAnswers_.size());
 }
 
 }  // namespace platform

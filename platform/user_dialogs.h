@@ -91,6 +91,15 @@ struct SaveFileAnswer {
     bool ok() const { return confirmed; }
 };
 
+// The open-file prompt: which existing file to read. The filter is
+// "Caption|*.ext" as the program writes it.
+struct OpenFileRequest {
+    QString title;
+    QString filter;
+    QString startFolder;
+    QWidget* owner = nullptr;
+};
+
 struct PasswordAnswer {
     int modalResult = kPasswordCancel;  // kPasswordOk or kPasswordCancel
     QString password;                   // the text as typed; empty on Cancel
@@ -114,6 +123,9 @@ public:
 
     // Asks for the name of a file to write, modally.
     virtual SaveFileAnswer AskSaveFile(const SaveFileRequest& request) = 0;
+
+    // Asks for the name of an existing file to read, modally.
+    virtual SaveFileAnswer AskOpenFile(const OpenFileRequest& request) = 0;
 };
 
 // The registered implementation. Before the GUI registered one (and after
@@ -140,16 +152,21 @@ public:
     // Queues the next save-file prompt's answer: this path, or cancelled.
     void ScriptSaveFile(const QString& path);
     void ScriptSaveFileCancel();
+    // Queues the next open-file prompt's answer: this path, or cancelled.
+    void ScriptOpenFile(const QString& path);
+    void ScriptOpenFileCancel();
 
     int ShowMessage(const MessageRequest& request) override;
     void ShowInfo(const InfoRequest& request) override;
     PasswordAnswer AskPassword(const PasswordRequest& request) override;
     SaveFileAnswer AskSaveFile(const SaveFileRequest& request) override;
+    SaveFileAnswer AskOpenFile(const OpenFileRequest& request) override;
 
     std::vector<MessageRequest> messages() const;
     std::vector<InfoRequest> infos() const;
     std::vector<PasswordRequest> passwordRequests() const;
     std::vector<SaveFileRequest> saveFileRequests() const;
+    std::vector<OpenFileRequest> openFileRequests() const;
 
     // Requests that found no scripted answer (message boxes and prompts).
     int unscriptedCount() const;
@@ -161,10 +178,12 @@ private:
     std::deque<int> messageAnswers_;
     std::deque<PasswordAnswer> passwordAnswers_;
     std::deque<SaveFileAnswer> saveFileAnswers_;
+    std::deque<SaveFileAnswer> openFileAnswers_;
     std::vector<MessageRequest> messages_;
     std::vector<InfoRequest> infos_;
     std::vector<PasswordRequest> passwords_;
     std::vector<SaveFileRequest> saveFiles_;
+    std::vector<OpenFileRequest> openFiles_;
     int unscripted_ = 0;
 };
 

@@ -1,6 +1,9 @@
 #include "reports/print_settings.h"
 
+#include <QFileInfo>
+
 #include "platform/printer_port.h"
+#include "platform/user_dialogs.h"
 #include "platform/registry.h"
 #include "ui_kit/startup_settings.h"
 #include "ui_kit/text_table.h"
@@ -60,4 +63,17 @@ void SavePrinterSettings(const QString& printerName) {
 bool IsPrintReady() {
     const TPrintSettings& s = printSettings();
     return s.info.valSet && s.grafik.valSet && s.einzel.valSet && platform::PrinterIndex() >= 0;
+}
+
+QString AskPdfTarget(const QString& measurementFile, const QString& title, QWidget* owner) {
+    platform::SaveFileRequest request;
+    request.title = title;
+    request.filter = QStringLiteral("PDF|*.pdf");
+    request.defaultExtension = QStringLiteral("pdf");
+    request.startFolder = QFileInfo(measurementFile).absolutePath();
+    request.fileName = QFileInfo(measurementFile).completeBaseName() + QStringLiteral(".pdf");
+    request.overwritePrompt = true;
+    request.owner = owner;
+    const platform::SaveFileAnswer answer = platform::userDialogs()->AskSaveFile(request);
+    return answer.ok() ? answer.path : QString();
 }

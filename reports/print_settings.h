@@ -4,6 +4,8 @@
 // printer, kept in the program's registry key.
 #include <QString>
 
+class QWidget;
+
 #include <cstdint>
 
 // Eight flags of one section, stored as one integer, bit 0 `option` to bit 7 `valSet`.
@@ -41,3 +43,7 @@ QString LoadPrinterSettings();
 void SavePrinterSettings(const QString& printerName);
 // All three sections chosen and a printer selected.
 bool IsPrintReady();
+
+// The PDF target of a printed protocol: asked with the save prompt, beside
+// the measurement file unless the user names another. Empty when cancelled.
+QString AskPdfTarget(const QString& measurementFile, const QString& title, QWidget* owner);

@@ -191,6 +191,11 @@ int32_t TDaten::GetWerteAnzahl() const {
     return WithShared([](const TSaveData13& d) { return d.NumWerte; });
 }
 
+std::vector<TSaveIT6> TDaten::GetWerte() const {
+    platform::ReadGuard guard(DataSync);
+    return aW6;
+}
+
 void TDaten::ClearWerte() {
     platform::WriteGuard guard(DataSync);
     aW6.clear();

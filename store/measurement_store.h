@@ -102,6 +102,8 @@ public:
     TSaveIT6 GetWert(int32_t id) const;
     int32_t GetWerteAnzahl() const;  // the header's count (the file's count after a header-only load)
     void ClearWerte();
+    // A copy of every stored value, taken under one lock.
+    std::vector<TSaveIT6> GetWerte() const;
     int32_t GetClipCount() const;  // summed over the list (saturating)
 
     // --- closed blocks -----------------------------------------------------

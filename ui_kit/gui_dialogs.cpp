@@ -103,3 +103,15 @@ platform::SaveFileAnswer GuiDialogs::AskSaveFile(const platform::SaveFileRequest
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return platform::SaveFileAnswer{};
     return platform::SaveFileAnswer{true, dialog.selectedFiles().constFirst()};
 }
+
+platform::SaveFileAnswer GuiDialogs::AskOpenFile(const platform::OpenFileRequest& request) {
+    if (!OnGuiThread()) {
+        Refuse("open-file prompt outside the GUI thread", "cancelled", request.title);
+        return platform::SaveFileAnswer{};
+    }
+    QFileDialog dialog(request.owner, request.title, request.startFolder, QtNameFilter(request.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return platform::SaveFileAnswer{};
+    return platform::SaveFileAnswer{true, dialog.selectedFiles().constFirst()};
+}

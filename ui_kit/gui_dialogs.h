@@ -22,6 +22,7 @@ public:
     void ShowInfo(const platform::InfoRequest& request) override;
     platform::PasswordAnswer AskPassword(const platform::PasswordRequest& request) override;
     platform::SaveFileAnswer AskSaveFile(const platform::SaveFileRequest& request) override;
+    platform::SaveFileAnswer AskOpenFile(const platform::OpenFileRequest& request) override;
 
     // GUI thread. An empty prompt removes it.
     void SetPasswordPrompt(PasswordPrompt prompt);

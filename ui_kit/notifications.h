@@ -62,6 +62,7 @@ enum NotifyCode : uintptr_t {
     kNotifySessionEvent = 259,
     kNotifyShowHints = 294,
     kNotifyEndDialogDone = 295,
+    kNotifyVerifyAfterMeasurement = 296,
     kNotifyDisplayElementChosen = 322,
     kNotifyStatusLine = 323,
     kNotifyArtNetSwitch = 512,
@@ -79,6 +80,10 @@ enum NotifyCode : uintptr_t {
 inline constexpr intptr_t kNewValuesBlock = 15;
 inline constexpr intptr_t kNewValuesAudioStart = 5;
 inline constexpr intptr_t kNewValuesTestSignal = 7;
+
+// Argument of kNotifyShowHints from the end-of-measurement dialog: the
+// editor opens just below that dialog.
+inline constexpr intptr_t kShowHintsBelowEndDialog = 5;
 
 // Arguments of kNotifyThreadFailure: what failed.
 inline constexpr intptr_t kThreadFailureCalculation = 0;   // the calculation thread ended by a failure

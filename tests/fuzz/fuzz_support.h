@@ -98,6 +98,7 @@ public:
         return platform::PasswordAnswer{platform::kPasswordOk, kPassword};
     }
     platform::SaveFileAnswer AskSaveFile(const platform::SaveFileRequest&) override { return {}; }
+    platform::SaveFileAnswer AskOpenFile(const platform::OpenFileRequest&) override { return {}; }
 };
 
 inline void UseFixedAnswers() {

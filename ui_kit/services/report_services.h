@@ -43,7 +43,7 @@ public:
     virtual QChar getSep() const = 0;
     // Decimal character: '.' (the default) or ','; always '.' with the comma separator.
     virtual QChar getDezi() const = 0;
-    // "First row contains labels" (on when the dialog opens).
+    // "First row contains labels" (off when the dialog opens).
     virtual bool GetUseHeader() const = 0;
     // The Leq, short-term Leq and peak column switches.
     virtual bool GetELeq() const = 0;
