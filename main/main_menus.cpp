@@ -145,6 +145,7 @@ void TVTProMaster::BuildMainMenu() {
     BuildLayoutMenu();
     BuildEventListMenu();
     WirePrintActions();
+    WireSettingsActions();
 }
 
 void TVTProMaster::BuildLayoutMenu() {

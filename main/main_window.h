@@ -94,6 +94,7 @@ class TAudioBackEnds;
 class TWebDisplay;
 class TVtMidi;
 class TMidiDeviceWatch;
+class TvtpOptionen;
 
 // What the program was started with.
 struct StartOptions {
@@ -402,6 +403,12 @@ public:
     void mmEMidiClick();
     TVtMidi* MidiDevice() const { return midi_; }
 
+    // --- Settings dialogs: options, basic settings, measurement options, regulation (settings_actions.cpp) ---
+    // Opens the program options on page at x, y ((0, 0) centred over the window).
+    void ShowOptionen(int32_t page, int32_t x, int32_t y);
+    void mmEOptionenClick() { ShowOptionen(lastOptionsPage_, 0, 0); }
+    int32_t LastOptionsPage() const { return lastOptionsPage_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -686,4 +693,11 @@ private:
     TVtMidi* midi_ = nullptr;  // owned; freed at shut-down
     TMidiDeviceWatch* midiWatch_ = nullptr;
     QAction* midiAction_ = nullptr;
+
+    // Settings dialogs (settings_actions.cpp)
+    void WireSettingsActions();
+    void FillOptions(TvtpOptionen& dialog);
+    void TakeOptions(TvtpOptionen& dialog);
+    void ApplyOptions();
+    int32_t lastOptionsPage_ = 0;
 };

@@ -23,17 +23,9 @@ constexpr int32_t kMenuValues[5] = {0, 64, 128, 192, 255};
 const char* const kMenuCaptions[5] = {"0%   (DMX: 0)", "25%  (DMX: 64)", "50%  (DMX: 128)", "75%   (DMX: 192)",
                                       "100% (DMX: 255)"};
 
-std::function<int(TDMXSetup&)>& Runner() {
-    static std::function<int(TDMXSetup&)> runner;
-    return runner;
-}
-
 QString ThreeDigits(int value) { return QStringLiteral("%1").arg(value, 3, 10, QLatin1Char('0')); }
 
 }  // namespace
-
-int RunDmxSetup(TDMXSetup& editor) { return Runner() ? Runner()(editor) : editor.exec(); }
-void SetDmxSetupRunner(std::function<int(TDMXSetup&)> runner) { Runner() = std::move(runner); }
 
 TDMXSetup::TDMXSetup(QWidget* owner, double dpi)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {

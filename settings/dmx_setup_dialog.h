@@ -8,7 +8,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 
 class QMenu;
 class QScrollBar;
@@ -57,8 +56,3 @@ private:
     TPaintBox32* pbCancel = nullptr;
     TPaintBox32* pbOk = nullptr;
 };
-
-// Shows the editor modally and answers its result; a test replaces the
-// modal loop with its own runner (an empty function restores it).
-int RunDmxSetup(TDMXSetup& editor);
-void SetDmxSetupRunner(std::function<int(TDMXSetup&)> runner);

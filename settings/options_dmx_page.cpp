@@ -14,6 +14,7 @@
 #include "remote/dmx_data.h"
 #include "settings/dmx_setup_dialog.h"
 #include "settings/menu_header.h"
+#include "settings/modal_runner.h"
 #include "settings/options_dialog.h"
 #include "settings/tick_rows.h"
 #include "ui_kit/flat_button.h"
@@ -295,7 +296,7 @@ void TvtpOptionen::EditDmxScene(int32_t scene) {
     TDMXSetup editor(this);
     editor.Init(scene);
     editor.move(FitRectToWorkArea(QRect(QCursor::pos(), editor.size())));
-    if (RunDmxSetup(editor) != 1) dmx->RestoreBackUp(1);
+    if (RunModal(editor) != 1) dmx->RestoreBackUp(1);
     PostMainNotify(kNotifyArtNetSetup, kSceneSetupDark);
     for (const auto& b : kSceneButtons) ButtonSetNormal(Box(b.name));
 }
