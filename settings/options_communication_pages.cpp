@@ -55,6 +55,8 @@ void TvtpOptionen::BuildIpPage() {
     }
     pbIp = new TTickRows(group, rows);
     pbIp->setObjectName(QStringLiteral("pbIp"));
+    pbIp->SetScale(localSf);
+    tickBoxes_.push_back(pbIp);
     pbIp->OnToggled = [this](int row) { aLocalIpState[row] = aIpCheck[row].GetIsSelected(); };
     pbIp->OnPaintRow = [this](TPaintBox32* box, int row, const QRect& rect) {
         TIpHandling* list = ipHandling.load();

@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int kFormWidth = 660;
+constexpr int kFormWidth = 760;
 constexpr int kPanelHeight = 57;
 constexpr int kFormMinHeight = 250;
 
@@ -50,6 +50,7 @@ void TvtpOptionen::FormCreate() {
     setAutoFillBackground(true);
     pages_ = new QTabWidget(this);
     pages_->setObjectName(QStringLiteral("pcOptionen"));
+    pages_->setUsesScrollButtons(false);
     for (int i = 0; i < kPageCount; ++i) {
         auto* page = new QWidget();
         page->setAutoFillBackground(true);
@@ -105,11 +106,20 @@ void TvtpOptionen::ApplyScale(double ppi) {
     font.setPixelSize(RoundI(12 * localSf));
     setFont(font);
     gbTop = QFontMetrics(font).height() + mySpace;
+    // The tabs are drawn on the window background in the text colour.
+    const QString back = QColorOf(clBack).name();
+    const QString text = QColorOf(clText).name();
+    pages_->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { background: %1; color: %2; padding: %3px %4px; "
+                                         "border: 1px solid %5; } QTabBar::tab:selected { border-bottom: none; }")
+                              .arg(back, text)
+                              .arg(RoundI(4 * localSf))
+                              .arg(RoundI(6 * localSf))
+                              .arg(QColorOf32(clButtonLine32).name()));
     const int width = RoundI(kFormWidth * localSf);
     formClientHeight = std::max(formClientHeight, RoundI(kFormMinHeight * localSf));
     for (auto& t : ticks_) t.box.myScale = localSf;
     for (auto& t : aIpCheck) t.myScale = localSf;
-    for (TTickRows* rows : findChildren<TTickRows*>()) rows->SetScale(localSf);
+    for (TTickRows* rows : tickBoxes_) rows->SetScale(localSf);
     for (QComboBox* combo : findChildren<QComboBox*>()) SetComboStyle(localSf, combo);
     for (TPaintBox32* button : {pbOk, pbCancel}) InitButton(button, localSf, true);
     for (const char* name : {"pbDMXFromCB", "pbSFTPCheck", "pBSftpCreateSubDir"})
@@ -217,6 +227,7 @@ TTickRows* TvtpOptionen::NewTicks(QWidget* parent, const char* name, std::vector
     auto* box = new TTickRows(parent, rows);
     box->setObjectName(QString::fromLatin1(name));
     box->SetScale(localSf);
+    tickBoxes_.push_back(box);
     return box;
 }
 
@@ -256,7 +267,7 @@ void TvtpOptionen::SelectByData(QComboBox* combo, int32_t value, int fallbackInd
 }
 
 void TvtpOptionen::RepaintTicks() {
-    for (TTickRows* rows : findChildren<TTickRows*>()) rows->Invalidate();
+    for (TTickRows* rows : tickBoxes_) rows->Invalidate();
 }
 
 // --- lookups ---
@@ -269,12 +280,16 @@ TSelBox& TvtpOptionen::Tick(const char* name) {
     return none;
 }
 
-TTickRows* TvtpOptionen::TickBox(const char* name) const { return findChild<TTickRows*>(QString::fromLatin1(name)); }
+// The paint boxes carry no meta-object of their own, so the lookup goes by
+// name over all widgets and then by type.
+TTickRows* TvtpOptionen::TickBox(const char* name) const {
+    return dynamic_cast<TTickRows*>(findChild<QWidget*>(QString::fromLatin1(name)));
+}
 QComboBox* TvtpOptionen::Combo(const char* name) const { return findChild<QComboBox*>(QString::fromLatin1(name)); }
 QLineEdit* TvtpOptionen::Edit(const char* name) const { return findChild<QLineEdit*>(QString::fromLatin1(name)); }
 QSpinBox* TvtpOptionen::Spin(const char* name) const { return findChild<QSpinBox*>(QString::fromLatin1(name)); }
 QSlider* TvtpOptionen::Slider(const char* name) const { return findChild<QSlider*>(QString::fromLatin1(name)); }
 QLabel* TvtpOptionen::Label(const char* name) const { return findChild<QLabel*>(QString::fromLatin1(name)); }
 TPaintBox32* TvtpOptionen::Box(const char* name) const {
-    return findChild<TPaintBox32*>(QString::fromLatin1(name));
+    return dynamic_cast<TPaintBox32*>(findChild<QWidget*>(QString::fromLatin1(name)));
 }

@@ -311,6 +311,7 @@ private:
     TPaintBox32* pbCancel = nullptr;
     QTimer* tArtPoll = nullptr;
     TTickRows* pbIp = nullptr;
+    std::vector<TTickRows*> tickBoxes_;
     QMenu* pmFNP = nullptr;
     QMenu* pmFNTrenner = nullptr;
     QMenu* pmNCDateFormat = nullptr;

@@ -3,6 +3,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
 #include <QRegularExpressionValidator>
 
 #include "platform/user_dialogs.h"
@@ -30,6 +33,23 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent*) override { setText(QString::number(kDefaultSftpPort)); }
 };
 
+// An eye drawn in the text colour: the show toggle of a masked field.
+QIcon EyeIcon() {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColorOf(clText), 2.5));
+    QPainterPath lid;
+    lid.moveTo(3, 16);
+    lid.quadTo(16, 3, 29, 16);
+    lid.quadTo(16, 29, 3, 16);
+    painter.drawPath(lid);
+    painter.setBrush(QColorOf(clText));
+    painter.drawEllipse(QPointF(16, 16), 4.5, 4.5);
+    return QIcon(pixmap);
+}
+
 }  // namespace
 
 void TvtpOptionen::BuildSftpPage() {
@@ -40,9 +60,8 @@ void TvtpOptionen::BuildSftpPage() {
     QLineEdit* pw = NewEdit(page, "ePW");
     pw->setEchoMode(QLineEdit::Password);
     // The password is masked; the eye beside it shows it while wanted.
-    QAction* show = pw->addAction(QIcon(), QLineEdit::TrailingPosition);
+    QAction* show = pw->addAction(EyeIcon(), QLineEdit::TrailingPosition);
     show->setObjectName(QStringLiteral("aShowSftpPw"));
-    show->setText(QStringLiteral("👁"));
     show->setCheckable(true);
     connect(show, &QAction::toggled, pw,
             [pw](bool on) { pw->setEchoMode(on ? QLineEdit::Normal : QLineEdit::Password); });
