@@ -408,6 +408,7 @@ public:
     void ShowOptionen(int32_t page, int32_t x, int32_t y);
     void mmEOptionenClick() { ShowOptionen(lastOptionsPage_, 0, 0); }
     int32_t LastOptionsPage() const { return lastOptionsPage_; }
+    void ShowGrundeinstellung();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

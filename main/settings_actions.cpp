@@ -19,6 +19,7 @@
 #include "reports/name_creator.h"
 #include "reports/sftp_manager.h"
 #include "reports/symbolic_path.h"
+#include "settings/basic_settings_dialog.h"
 #include "settings/modal_runner.h"
 #include "settings/options_dialog.h"
 #include "store/measurement_store.h"
@@ -54,10 +55,55 @@ QPoint OptionsPosition(const QWidget& window, const QSize& size, int32_t x, int3
 }  // namespace
 
 void TVTProMaster::WireSettingsActions() {
+    if (QAction* basic = NamedItem(this, "DoGrundeinstellung")) {
+        basic->setEnabled(true);
+        connect(basic, &QAction::triggered, this, [this] { ShowGrundeinstellung(); });
+    }
     if (QAction* options = NamedItem(this, "mmEOptionen")) {
         options->setEnabled(true);
         connect(options, &QAction::triggered, this, [this] { mmEOptionenClick(); });
     }
+}
+
+void TVTProMaster::ShowGrundeinstellung() {
+    StopFindPeak();
+    TGrundeinstellung dialog(this);
+    bool confirmedBefore = settings_.grundEin;
+    dialog.SetVuAssign(fields_.VUAssign.load());
+    const int32_t assign = inputAssign.load();
+    // Only the two known assignments say how many microphones there are.
+    if (assign != 1 && assign != 3) confirmedBefore = false;
+    dialog.SetMikroanzahl(assign == 3 ? 2 : 1);
+    HideRunten();
+    dialog.SetUsePw(allowPW);
+    dialog.SetForcePw(forcePW);
+    dialog.SetPrecision(settings_.precision);
+    dialog.SetEKal(settings_.kalErinnern);
+    dialog.SetEOff(settings_.offErinnern);
+    dialog.SetIntervallO(settings_.offIntervall);
+    dialog.SetIntervallK(settings_.kalIntervall);
+    dialog.SetSKal(settings_.kalOnStart);
+    dialog.SetSOff(settings_.offOnStart);
+    if (RunModal(dialog) == 1) {
+        if (dialog.GetVuAssign() != fields_.VUAssign.load()) {
+            fields_.VUAssign.store(dialog.GetVuAssign());
+            UpdateVuLayout();
+        }
+        SetMicConfig(confirmedBefore, dialog.GetMikroanzahl() == 2);
+        allowPW = dialog.GetUsePw();
+        forcePW = dialog.GetForcePw();
+        settings_.kalErinnern = dialog.GetEKal();
+        settings_.offErinnern = dialog.GetEOff();
+        settings_.kalIntervall = dialog.GetIntervallK();
+        settings_.offIntervall = dialog.GetIntervallO();
+        settings_.kalOnStart = dialog.GetSKal();
+        settings_.offOnStart = dialog.GetSOff();
+        settings_.precision = dialog.GetPrecision();
+        settings_.grundEin = true;
+        SaveSettingsOnExit();
+    }
+    ShowRunten();
+    DrawVuLabels();
 }
 
 void TVTProMaster::ShowOptionen(int32_t page, int32_t x, int32_t y) {

@@ -9,6 +9,7 @@
 #include "main/main_window_fixture.h"
 #include "remote/dmx_data.h"
 #include "reports/name_creator.h"
+#include "settings/basic_settings_dialog.h"
 #include "settings/modal_runner.h"
 #include "settings/options_dialog.h"
 #include "settings/tick_rows.h"
@@ -22,6 +23,7 @@ class OptionsActions : public MainWindowConcurrent {
 protected:
     void TearDown() override {
         SetModalRunner<TvtpOptionen>({});
+        SetModalRunner<TGrundeinstellung>({});
         MainWindowConcurrent::TearDown();
     }
     QByteArray HiveBytes() {
@@ -141,6 +143,26 @@ TEST_F(OptionsActions, ANegativeCoordinatePutsTheRightEdgeThere) {
     const QPoint middle(main.x() + static_cast<int>(std::nearbyint((main.width() - centred.width()) / 2.0)),
                         main.y() + static_cast<int>(std::nearbyint((main.height() - centred.height()) / 2.0)));
     EXPECT_EQ(centred.topLeft(), FitRectToWorkArea(QRect(middle, centred.size())));
+}
+
+TEST_F(OptionsActions, BasicSettingsShowOneMicrophoneForAnUnknownAssignmentAndKeepTheChoice) {
+    Start();
+    inputAssign.store(2);
+    SetModalRunner<TGrundeinstellung>([](TGrundeinstellung& d) {
+        EXPECT_EQ(d.GetMikroanzahl(), 1);
+        d.SetPrecision(2);
+        d.SetIntervallK(400);
+        d.SetForcePw(true);
+        return 1;
+    });
+    window->ShowGrundeinstellung();
+    EXPECT_TRUE(window->Settings().grundEin);
+    platform::Registry reg;
+    ASSERT_TRUE(reg.OpenKeyReadOnly(kSettingsKey));
+    EXPECT_EQ(reg.ReadInteger("Precision"), 2);
+    EXPECT_EQ(reg.ReadInteger("kalIntervall"), 360);
+    EXPECT_EQ(reg.ReadBool("GrundEinstellung"), true);
+    EXPECT_EQ(reg.ReadBool("forcePW"), allowPW);
 }
 
 }  // namespace
