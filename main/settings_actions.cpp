@@ -20,6 +20,7 @@
 #include "reports/sftp_manager.h"
 #include "reports/symbolic_path.h"
 #include "settings/basic_settings_dialog.h"
+#include "settings/certificate_dialog.h"
 #include "settings/modal_runner.h"
 #include "settings/options_dialog.h"
 #include "store/measurement_store.h"
@@ -117,6 +118,16 @@ void TVTProMaster::ShowOptionen(int32_t page, int32_t x, int32_t y) {
     fields_.statusMessung.store(kStatusOptionsOpen);
     TOptionsHooks hooks;
     hooks.checkTsHost = [this](const QString& host) { return CheckTsHost(host); };
+    hooks.manageCertificate = [this](QWidget*, QPoint at, QString& path, QString& phrase) {
+        const QString stored = CertificatePassword(settings_.theKeyName).value_or(QString());
+        TSSLManager manager(this, [stored](const QString& file) { return CheckCertificateFile(file, stored); });
+        manager.SetCertFileName(path);
+        manager.move(FitRectToWorkArea(QRect(at, manager.size())));
+        if (RunModal(manager) != 1) return false;
+        path = manager.GetCertFileName();
+        phrase = manager.GetPw();
+        return true;
+    };
     TvtpOptionen dialog(this, std::move(hooks));
     dialog.move(OptionsPosition(*this, dialog.size(), x, y));
     FillOptions(dialog);

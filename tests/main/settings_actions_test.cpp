@@ -10,6 +10,7 @@
 #include "remote/dmx_data.h"
 #include "reports/name_creator.h"
 #include "settings/basic_settings_dialog.h"
+#include "settings/certificate_dialog.h"
 #include "settings/modal_runner.h"
 #include "settings/options_dialog.h"
 #include "settings/tick_rows.h"
@@ -24,6 +25,7 @@ protected:
     void TearDown() override {
         SetModalRunner<TvtpOptionen>({});
         SetModalRunner<TGrundeinstellung>({});
+        SetModalRunner<TSSLManager>({});
         MainWindowConcurrent::TearDown();
     }
     QByteArray HiveBytes() {
@@ -163,6 +165,37 @@ TEST_F(OptionsActions, BasicSettingsShowOneMicrophoneForAnUnknownAssignmentAndKe
     EXPECT_EQ(reg.ReadInteger("kalIntervall"), 360);
     EXPECT_EQ(reg.ReadBool("GrundEinstellung"), true);
     EXPECT_EQ(reg.ReadBool("forcePW"), allowPW);
+}
+
+// The certificate dialog opened from the communication page with a phrase.
+void ConfirmCertificate(const QString& path, const QString& phrase) {
+    SetModalRunner<TSSLManager>([path, phrase](TSSLManager& m) {
+        m.SetCertFileName(path);
+        m.PhraseField()->setText(phrase);
+        return 1;
+    });
+    SetModalRunner<TvtpOptionen>([](TvtpOptionen& d) {
+        d.Select_Window(TvtpOptionen::tsIP);
+        gui_test::Click(d.Box("pbSSL"), QPoint(d.Box("pbSSL")->width() - 3, 3));
+        d.SetUseSSL(true);
+        return 1;
+    });
+}
+
+TEST_F(OptionsActions, ANewPassPhraseIsStoredEncipheredAndAShortOneKeepsTheStoredValue) {
+    Start();
+    const QString missing = dir.filePath("nowhere.pfx");
+    ConfirmCertificate(missing, "Zertifikat1");
+    window->ShowOptionen(0, 0, 0);
+    EXPECT_EQ(window->Settings().theKeyName, "QZOr3VwS8rszRWayxm0oqNFI4nLMbQ==");
+    EXPECT_EQ(window->Settings().theCertFile, missing);
+    EXPECT_FALSE(window->Settings().doSSL);  // no such file: HTTPS stays off
+    ConfirmCertificate(missing, "abc");
+    window->ShowOptionen(0, 0, 0);
+    EXPECT_EQ(window->Settings().theKeyName, "QZOr3VwS8rszRWayxm0oqNFI4nLMbQ==");
+    platform::Registry reg;
+    ASSERT_TRUE(reg.OpenKeyReadOnly(kSettingsKey));
+    EXPECT_EQ(reg.ReadString("KeyData"), QString("QZOr3VwS8rszRWayxm0oqNFI4nLMbQ=="));
 }
 
 }  // namespace
