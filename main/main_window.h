@@ -409,6 +409,7 @@ public:
     void mmEOptionenClick() { ShowOptionen(lastOptionsPage_, 0, 0); }
     int32_t LastOptionsPage() const { return lastOptionsPage_; }
     void ShowGrundeinstellung();
+    void EditUserPreset();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -21,10 +21,12 @@
 #include "reports/symbolic_path.h"
 #include "settings/basic_settings_dialog.h"
 #include "settings/certificate_dialog.h"
+#include "settings/measurement_options_dialog.h"
 #include "settings/modal_runner.h"
 #include "settings/options_dialog.h"
 #include "store/measurement_store.h"
 #include "store/password_encryption.h"
+#include "store/preset_handler.h"
 #include "ui_kit/message_box.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/shared_state.h"
@@ -56,6 +58,10 @@ QPoint OptionsPosition(const QWidget& window, const QSize& size, int32_t x, int3
 }  // namespace
 
 void TVTProMaster::WireSettingsActions() {
+    if (QAction* edit = NamedItem(this, "aEditMv")) {
+        edit->setEnabled(true);
+        connect(edit, &QAction::triggered, this, [this] { EditUserPreset(); });
+    }
     if (QAction* basic = NamedItem(this, "DoGrundeinstellung")) {
         basic->setEnabled(true);
         connect(basic, &QAction::triggered, this, [this] { ShowGrundeinstellung(); });
@@ -64,6 +70,36 @@ void TVTProMaster::WireSettingsActions() {
         options->setEnabled(true);
         connect(options, &QAction::triggered, this, [this] { mmEOptionenClick(); });
     }
+}
+
+void TVTProMaster::EditUserPreset() {
+    StopFindPeak();
+    TVTPresetHandler* handler = presetHandler.load();
+    if (handler == nullptr || GetMessungLaeuft()) return;
+    const TVTPreset before = handler->GetPreset(-2);
+    TOptionenMessung dialog(this);
+    dialog.move(FitRectToWorkArea(QRect(geometry().center() - QPoint(dialog.width() / 2, dialog.height() / 2),
+                                        dialog.size())));
+    dialog.InitUserPreset(before);
+    if (RunModal(dialog) == 1) {
+        TDaten* store = defaultDaten.load();
+        curPreset.naKoS = dialog.GetDecimals();
+        if (store != nullptr) store->SetNKS(curPreset.naKoS);
+        if (peakDisplay_) peakDisplay_->FitPeakFont();
+        settings_.bCheckCal = dialog.IsKalStart();
+        settings_.bCheckMax = dialog.IsMaxHeadroom();
+        settings_.bCalStop = dialog.IsKalEnde();
+        if (store != nullptr) SaveDefaultStore(*store);
+        handler->SetCurrent(lastPresetId);
+        ApplyRunSettings();
+        SaveSettings();
+    } else {
+        handler->SetPreset(-2, before);
+    }
+    handler->SavePresetIntern(kSettingsKey);
+    if (TDaten* display = fields_.AnzeigeDaten.load(); display && defaultDaten.load())
+        defaultDaten.load()->CopyTo(*display);
+    if (pbRunten_) pbRunten_->Invalidate();
 }
 
 void TVTProMaster::ShowGrundeinstellung() {

@@ -11,7 +11,9 @@
 #include "reports/name_creator.h"
 #include "settings/basic_settings_dialog.h"
 #include "settings/certificate_dialog.h"
+#include "settings/measurement_options_dialog.h"
 #include "settings/modal_runner.h"
+#include "store/preset_handler.h"
 #include "settings/options_dialog.h"
 #include "settings/tick_rows.h"
 #include "ui_kit/message_box.h"
@@ -26,6 +28,7 @@ protected:
         SetModalRunner<TvtpOptionen>({});
         SetModalRunner<TGrundeinstellung>({});
         SetModalRunner<TSSLManager>({});
+        SetModalRunner<TOptionenMessung>({});
         MainWindowConcurrent::TearDown();
     }
     QByteArray HiveBytes() {
@@ -196,6 +199,29 @@ TEST_F(OptionsActions, ANewPassPhraseIsStoredEncipheredAndAShortOneKeepsTheStore
     platform::Registry reg;
     ASSERT_TRUE(reg.OpenKeyReadOnly(kSettingsKey));
     EXPECT_EQ(reg.ReadString("KeyData"), QString("QZOr3VwS8rszRWayxm0oqNFI4nLMbQ=="));
+}
+
+TEST_F(OptionsActions, MeasurementOptionsCancelRestoresTheUserPresetAndOkAppliesTheLastPreset) {
+    Start();
+    TVTPresetHandler* handler = presetHandler.load();
+    ASSERT_NE(handler, nullptr);
+    const TVTPreset before = handler->GetPreset(-2);
+    SetModalRunner<TOptionenMessung>([](TOptionenMessung& d) {
+        d.SetSpin(TOptionenMessung::seARot, 120);
+        d.SetInfoText("changed");
+        return 2;
+    });
+    window->EditUserPreset();
+    EXPECT_EQ(handler->GetPreset(-2), before);
+    SetModalRunner<TOptionenMessung>([](TOptionenMessung& d) {
+        d.SetSpin(TOptionenMessung::seARot, 120);
+        d.ChooseItem(TOptionenMessung::cbNKS, 1);
+        return 1;
+    });
+    window->EditUserPreset();
+    EXPECT_EQ(handler->GetPreset(-2).messungen[kPresetEntryLeq].Rot, 120);
+    EXPECT_EQ(curPreset.naKoS, handler->GetPreset(-1).naKoS);
+    if (lastPresetId == -2) EXPECT_EQ(handler->GetPreset(-1).messungen[kPresetEntryLeq].Rot, 120);
 }
 
 }  // namespace
