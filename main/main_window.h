@@ -410,6 +410,7 @@ public:
     int32_t LastOptionsPage() const { return lastOptionsPage_; }
     void ShowGrundeinstellung();
     void EditUserPreset();
+    void aSelMVExecute();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -23,6 +23,7 @@
 #include "settings/certificate_dialog.h"
 #include "settings/measurement_options_dialog.h"
 #include "settings/modal_runner.h"
+#include "settings/regulation_choice_dialog.h"
 #include "settings/options_dialog.h"
 #include "store/measurement_store.h"
 #include "store/password_encryption.h"
@@ -58,6 +59,10 @@ QPoint OptionsPosition(const QWidget& window, const QSize& size, int32_t x, int3
 }  // namespace
 
 void TVTProMaster::WireSettingsActions() {
+    if (QAction* choose = NamedItem(this, "aSelMV")) {
+        choose->setEnabled(true);
+        connect(choose, &QAction::triggered, this, [this] { aSelMVExecute(); });
+    }
     if (QAction* edit = NamedItem(this, "aEditMv")) {
         edit->setEnabled(true);
         connect(edit, &QAction::triggered, this, [this] { EditUserPreset(); });
@@ -70,6 +75,22 @@ void TVTProMaster::WireSettingsActions() {
         options->setEnabled(true);
         connect(options, &QAction::triggered, this, [this] { mmEOptionenClick(); });
     }
+}
+
+void TVTProMaster::aSelMVExecute() {
+    TVTPresetHandler* handler = presetHandler.load();
+    if (handler == nullptr) return;
+    TSelectMV dialog(this);
+    dialog.move(FitRectToWorkArea(QRect(geometry().center() - QPoint(dialog.width() / 2, dialog.height() / 2),
+                                        dialog.size())));
+    dialog.SetCurrentPresetByName(language.load() == 2 ? curPreset.InfoE : curPreset.InfoD);
+    if (RunModal(dialog) != 1) return;
+    const int32_t id = dialog.GetPresetId();
+    if (!handler->IsValidPresetId(id)) return;
+    handler->SetCurrent(id);
+    lastPresetId = id;
+    curPreset = handler->GetPreset(-1);
+    ApplyRunSettings();
 }
 
 void TVTProMaster::EditUserPreset() {
