@@ -411,6 +411,11 @@ public:
     void ShowGrundeinstellung();
     void EditUserPreset();
     void aSelMVExecute();
+    // The measurement menu opens: why a start is not possible yet, and the start's caption.
+    void DIN1590551Click();
+    // The info menu's current parameters.
+    void mInfoParameterClick();
+    QString CurrentParametersText() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -699,6 +704,7 @@ private:
 
     // Settings dialogs (settings_actions.cpp)
     void WireSettingsActions();
+    void WireMeasurementMenuActions();
     void FillOptions(TvtpOptionen& dialog);
     void TakeOptions(TvtpOptionen& dialog);
     void ApplyOptions();

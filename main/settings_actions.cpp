@@ -59,6 +59,7 @@ QPoint OptionsPosition(const QWidget& window, const QSize& size, int32_t x, int3
 }  // namespace
 
 void TVTProMaster::WireSettingsActions() {
+    WireMeasurementMenuActions();
     if (QAction* choose = NamedItem(this, "aSelMV")) {
         choose->setEnabled(true);
         connect(choose, &QAction::triggered, this, [this] { aSelMVExecute(); });

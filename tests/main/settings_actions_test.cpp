@@ -1,5 +1,6 @@
 // The main window's side of the program options: what OK keeps, what
 // Cancel leaves alone, and where the dialog opens.
+#include <QAction>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include "settings/certificate_dialog.h"
 #include "settings/measurement_options_dialog.h"
 #include "settings/modal_runner.h"
+#include "settings/regulation_choice_dialog.h"
 #include "store/preset_handler.h"
 #include "settings/options_dialog.h"
 #include "settings/tick_rows.h"
@@ -222,6 +224,37 @@ TEST_F(OptionsActions, MeasurementOptionsCancelRestoresTheUserPresetAndOkApplies
     EXPECT_EQ(handler->GetPreset(-2).messungen[kPresetEntryLeq].Rot, 120);
     EXPECT_EQ(curPreset.naKoS, handler->GetPreset(-1).naKoS);
     if (lastPresetId == -2) EXPECT_EQ(handler->GetPreset(-1).messungen[kPresetEntryLeq].Rot, 120);
+}
+
+TEST_F(OptionsActions, TheMeasurementMenuExplainsAMissingCalibrationAndNamesThePreset) {
+    Start();
+    window->Fields().StatusID.store(2);
+    const size_t before = dialogs.infos().size();
+    window->DIN1590551Click();
+    ASSERT_EQ(dialogs.infos().size(), before + 1);
+    EXPECT_EQ(dialogs.infos().back().header, "SPL CALIBRATION");
+    EXPECT_EQ(dialogs.infos().back().timeoutMs, 15000);
+    QAction* start = window->findChild<QAction*>("aMessungStarten");
+    ASSERT_NE(start, nullptr);
+    EXPECT_EQ(start->text(), "Start Measurement (" + curPreset.InfoE + ")");
+    window->Fields().StatusID.store(1);
+    window->DIN1590551Click();
+    EXPECT_EQ(dialogs.infos().size(), before + 1);
+    window->mInfoParameterClick();
+    EXPECT_EQ(dialogs.infos().back().header, "Current Settings");
+    EXPECT_TRUE(dialogs.infos().back().info.contains("Selected Configuration: "));
+}
+
+TEST_F(OptionsActions, TheRegulationChoiceMakesTheChosenPresetCurrent) {
+    Start();
+    SetModalRunner<TSelectMV>([](TSelectMV& d) {
+        d.Entries()->setCurrentIndex(d.Entries()->count() - 1);
+        return 1;
+    });
+    window->aSelMVExecute();
+    SetModalRunner<TSelectMV>({});
+    EXPECT_EQ(lastPresetId, -2);
+    EXPECT_EQ(curPreset, presetHandler.load()->GetPreset(-2));
 }
 
 }  // namespace
