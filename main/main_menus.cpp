@@ -147,6 +147,7 @@ void TVTProMaster::BuildMainMenu() {
     BuildEventListMenu();
     WirePrintActions();
     WireViewerAction();
+    WireSettingsActions();
 }
 
 void TVTProMaster::BuildLayoutMenu() {

@@ -106,6 +106,7 @@ class TVtMidi;
 class TMidiDeviceWatch;
 class TKorrWizard;
 class TEditKorr;
+class TvtpOptionen;
 
 // What the program was started with.
 struct StartOptions {
@@ -456,6 +457,19 @@ public:
     // Runs instead of the data entry's modal loop (tests): gets the filled
     // dialog and answers its result.
     std::function<int(TMessProtokollEingabe&)> runDataEntry;
+    // --- Settings dialogs: options, basic settings, measurement options, regulation (settings_actions.cpp) ---
+    // Opens the program options on page at x, y ((0, 0) centred over the window).
+    void ShowOptionen(int32_t page, int32_t x, int32_t y);
+    void mmEOptionenClick() { ShowOptionen(lastOptionsPage_, 0, 0); }
+    int32_t LastOptionsPage() const { return lastOptionsPage_; }
+    void ShowGrundeinstellung();
+    void EditUserPreset();
+    void aSelMVExecute();
+    // The measurement menu opens: why a start is not possible yet, and the start's caption.
+    void DIN1590551Click();
+    // The info menu's current parameters.
+    void mInfoParameterClick();
+    QString CurrentParametersText() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -787,4 +801,11 @@ private:
     int32_t lastProtMode_ = 3;
     QPoint protPos_{-1, -1};
     int32_t lastPindex_ = 0;
+    // Settings dialogs (settings_actions.cpp)
+    void WireSettingsActions();
+    void WireMeasurementMenuActions();
+    void FillOptions(TvtpOptionen& dialog);
+    void TakeOptions(TvtpOptionen& dialog);
+    void ApplyOptions();
+    int32_t lastOptionsPage_ = 0;
 };

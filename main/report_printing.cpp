@@ -100,12 +100,13 @@ bool TVTProMaster::PrintProtocolFile(const QString& file, bool askSettings) {
     if (askSettings || !IsPrintReady()) {
         TPrintConfig config;
         const QString title = store.GetVeranstaltung().isEmpty() ? store.GetSaveName() : store.GetVeranstaltung();
-        const bool confirmed = config.ShowMenu(title, &store);
+        // A cancelled choice must not become what later direct prints use.
+        if (!config.ShowMenu(title, &store)) return false;
         settings.info = config.GetPrintSettings(1);
         settings.grafik = config.GetPrintSettings(3);
         settings.einzel = config.GetPrintSettings(2);
         if (config.GetLangId() != 0) settings.printOutLangId = config.GetLangId();
-        if (!confirmed || !platform::RunPrintDialog(this)) return false;
+        if (!platform::RunPrintDialog(this)) return false;
         RememberPrinter();
     }
     QString pdfFile;

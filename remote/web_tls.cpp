@@ -66,6 +66,35 @@ bool SetupTlsContext(SSL_CTX& ctx, const QString& certFile, const QString& passw
     return ok;
 }
 
+TCertificateCheck CheckCertificateFile(const QString& certFile, const QString& password) {
+    LoadProvidersOnce();
+    QFile file(certFile);
+    if (!file.exists() || !file.open(QIODevice::ReadOnly)) return TCertificateCheck::Missing;
+    if (file.size() > kLargestCertificateFile) return TCertificateCheck::NotPkcs12;
+    const QByteArray der = file.readAll();
+    // A PKCS#12 file is one DER sequence; anything else (a PEM text, say) is another kind of file.
+    constexpr char kDerSequence = 0x30;
+    const auto* p = reinterpret_cast<const unsigned char*>(der.constData());
+    std::unique_ptr<PKCS12, decltype(&PKCS12_free)> p12(d2i_PKCS12(nullptr, &p, der.size()), &PKCS12_free);
+    TCertificateCheck result = TCertificateCheck::Ok;
+    if (!p12) {
+        result = der.startsWith(kDerSequence) ? TCertificateCheck::Damaged : TCertificateCheck::NotPkcs12;
+    } else {
+        const QByteArray pass = password.toUtf8();
+        if (PKCS12_mac_present(p12.get()) == 1 && PKCS12_verify_mac(p12.get(), pass.constData(), pass.size()) != 1) {
+            result = TCertificateCheck::WrongPassPhrase;
+        } else {
+            Pkcs12Parts parts;
+            if (PKCS12_parse(p12.get(), pass.constData(), &parts.key, &parts.cert, &parts.chain) != 1)
+                result = TCertificateCheck::Damaged;
+            else if (parts.key == nullptr || parts.cert == nullptr)
+                result = TCertificateCheck::NoKeyOrCertificate;
+        }
+    }
+    ERR_clear_error();
+    return result;
+}
+
 std::optional<QString> CertificatePassword(const QString& keyName) {
     return DecipherText(keyName, TCipherKind::Twofish, THashKind::Sha256, QString::fromLatin1(kCertKeyPhrase));
 }

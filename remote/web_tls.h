@@ -15,6 +15,10 @@ inline constexpr const char* kCertKeyPhrase = "#47WoqLMb93?61:RxeKuaP";
 // when the file cannot be read or opened with that password.
 bool SetupTlsContext(SSL_CTX& ctx, const QString& certFile, const QString& password);
 
+// What opening a certificate file with a pass phrase found.
+enum class TCertificateCheck { Ok, Missing, NotPkcs12, Damaged, WrongPassPhrase, NoKeyOrCertificate };
+TCertificateCheck CheckCertificateFile(const QString& certFile, const QString& password);
+
 // The certificate's pass phrase from its stored form; none when the stored
 // text is no valid enciphered text.
 std::optional<QString> CertificatePassword(const QString& keyName);
