@@ -70,8 +70,7 @@ enum NotifyCode : uintptr_t {
     // The calibration wizard and its remote state.
     kNotifyCalWizardStatus = 264,
     kNotifyCalIpState = 265,
-    // The end dialog's verification, the remark editor's and the log table's end.
-    kNotifyVerifyAfterMeasurement = 296,
+    // The remark editor's and the log table's end.
     kNotifyCalLogEditDone = 297,
     kNotifyCalTableDone = 298,
 };
