@@ -123,7 +123,8 @@ void TVTProMaster::StoreIntervalClosedBeforeStop() {
     if (const int32_t count = run->GetNumBlocks(); count > 0) {
         TBlockDaten8 newest{};
         run->GetBlock(count - 1, newest);
-        storedUpTo = std::max(storedUpTo, newest.ende);
+        const platform::TDateTime newestEnd = newest.ende;  // a packed field: read by value
+        storedUpTo = std::max(storedUpTo, newestEnd);
     }
     if (interval.id <= 0 || interval.ende <= storedUpTo) return;
     interval.clipCount = TakeNewClips(blockClipLatch_);

@@ -116,11 +116,12 @@ TEST_F(MeasurementRunConcurrent, AnIntervalClosedJustBeforeTheStopIsStoredWithIt
     TBlockDaten8 newest{};
     if (before > 0) run->GetBlock(before - 1, newest);
     const int32_t missedId = before > 0 ? newest.id + 1 : 1;
+    const platform::TDateTime newestEnd = newest.ende;  // packed fields are read by value
     {
         std::lock_guard guard(valueLock);
         lastIntervalBlock = TBlockDaten8{};
         lastIntervalBlock.id = missedId;
-        lastIntervalBlock.start = std::max(run->GetStartTime(), newest.ende);
+        lastIntervalBlock.start = std::max(run->GetStartTime(), newestEnd);
         lastIntervalBlock.ende = lastIntervalBlock.start + 60 * kSecond;
         lastIntervalBlock.leq = std::pow(10.0, 9.0);
         lastBlock = lastIntervalBlock;
@@ -128,6 +129,7 @@ TEST_F(MeasurementRunConcurrent, AnIntervalClosedJustBeforeTheStopIsStoredWithIt
         lastBlock.start = lastIntervalBlock.ende;
         lastBlock.ende = lastBlock.start + 5 * kSecond;
     }
+    const platform::TDateTime stopAt = lastBlock.ende;
     dialogs.ScriptMessage(platform::kMessageRight);
     window->aStopMessungExecute();
     ASSERT_FALSE(window->GetMessungLaeuft());
@@ -139,9 +141,11 @@ TEST_F(MeasurementRunConcurrent, AnIntervalClosedJustBeforeTheStopIsStoredWithIt
     TBlockDaten8 missed{}, last{};
     file.GetBlock(before, missed);
     file.GetBlock(before + 1, last);
-    EXPECT_EQ(missed.id, missedId);
-    EXPECT_EQ(last.id, missedId + 1);
-    EXPECT_DOUBLE_EQ(file.GetStopTime(), lastBlock.ende);
+    const int32_t missedStored = missed.id;
+    const int32_t lastStored = last.id;
+    EXPECT_EQ(missedStored, missedId);
+    EXPECT_EQ(lastStored, missedId + 1);
+    EXPECT_DOUBLE_EQ(file.GetStopTime(), stopAt);
     const QStringList ends = window->MemoLines().filter(QRegularExpression(QStringLiteral("^End: ")));
     EXPECT_EQ(ends.size(), before + 2) << window->MemoLines().join('\n').toStdString();
     delete wertCreate.exchange(nullptr);
