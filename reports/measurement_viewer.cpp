@@ -225,10 +225,6 @@ void TProtokoll::PrepareMenus() {
     sftp->setEnabled(print->isVisible() && sftpServices() != nullptr);
     QAction* direct = Action("pmPPrintDirekt");
     direct->setVisible(print->isEnabled() && IsPrintReady());
-    if (direct->isVisible()) {
-        direct->setText(GetLangText(1214) + QStringLiteral(" (") + platform::CurrentPrinterName() +
-                        QLatin1Char(')'));
-    }
     Action("Grafik1")->setChecked(lastMode == kCurves);
     Action("aEinzelwerte")->setChecked(lastMode == kSingleValues);
     Action("Informationen1")->setChecked(lastMode == kReportText);
@@ -245,6 +241,7 @@ void TProtokoll::PrepareMenus() {
         traces[i]->setChecked(traceOn[i]);
         columns[i]->setChecked(columnOn[i]);
     }
+    // Captions first: the direct print's names the printer after it.
     SetCaptions();
     if (direct->isVisible()) {
         direct->setText(GetLangText(1214) + QStringLiteral(" (") + platform::CurrentPrinterName() +

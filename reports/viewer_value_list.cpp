@@ -37,10 +37,14 @@ std::vector<TOverviewColumn> FoldOverview(const std::vector<TSaveIT6>& values, c
             columns.emplace_back();
         }
         TOverviewColumn& col = columns.back();
+        // The record is packed: its levels are read by value, never bound to a reference.
         const TSaveIT6& v = values[static_cast<size_t>(id)];
-        col.maxLeq = std::max(col.maxLeq, v.leq);
-        col.maxPeak = std::max(col.maxPeak, v.Peak);
-        col.maxLeqK = std::max(col.maxLeqK, v.LeqK);
+        const double leq = v.leq;
+        const double peak = v.Peak;
+        const double leqK = v.LeqK;
+        col.maxLeq = std::max(col.maxLeq, leq);
+        col.maxPeak = std::max(col.maxPeak, peak);
+        col.maxLeqK = std::max(col.maxLeqK, leqK);
         col.marks |= marks[static_cast<size_t>(id)];
     }
     return columns;
