@@ -470,6 +470,10 @@ public:
     // The info menu's current parameters.
     void mInfoParameterClick();
     QString CurrentParametersText() const;
+    // The four 16-bit parts of a version number, most significant first, joined by ".".
+    static QString MakeVersionString(int64_t version);
+    QString GetVersionString() { return MakeVersionString(getVersionID()); }
+    void ShowAbout();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -9,6 +9,7 @@
 #include "store/measuring_preset.h"
 #include "store/preset_handler.h"
 #include "ui_kit/shared_state.h"
+#include "ui_kit/text_table.h"
 
 namespace {
 
@@ -45,6 +46,10 @@ QAction* NamedItem(QWidget* root, const char* name) { return root->findChild<QAc
 
 void TVTProMaster::WireMeasurementMenuActions() {
     if (measureMenu_) connect(measureMenu_, &QMenu::aboutToShow, this, [this] { DIN1590551Click(); });
+    if (QAction* about = NamedItem(this, "VeltaroPRO1")) {
+        about->setEnabled(true);
+        connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
+    }
     if (QAction* parameters = NamedItem(this, "mInfoParameter")) {
         parameters->setEnabled(true);
         connect(parameters, &QAction::triggered, this, [this] { mInfoParameterClick(); });
@@ -99,5 +104,23 @@ void TVTProMaster::mInfoParameterClick() {
     request.timeoutMs = kPopupTimeoutMs;
     request.rightCaption = QStringLiteral("Close");
     request.rightAnswer = 0;
+    platform::userDialogs()->ShowInfo(request);
+}
+
+QString TVTProMaster::MakeVersionString(int64_t version) {
+    const auto v = static_cast<uint64_t>(version);
+    return QStringLiteral("%1.%2.%3.%4").arg(v >> 48).arg((v >> 32) & 0xFFFF).arg((v >> 16) & 0xFFFF).arg(v & 0xFFFF);
+}
+
+void TVTProMaster::ShowAbout() {
+    constexpr int32_t kAboutTimeoutMs = 7000;
+    constexpr int32_t kCentredOnPoint = 1;
+    platform::InfoRequest request;
+    request.header = GetLangText(101) + QLatin1Char(' ') + GetVersionString() + QStringLiteral(" (64 Bit)");
+    request.info = GetLangText(95);
+    request.timeoutMs = kAboutTimeoutMs;
+    request.rightCaption = GetLangText(103);
+    request.rightAnswer = 0;
+    request.place = kCentredOnPoint;
     platform::userDialogs()->ShowInfo(request);
 }

@@ -60,21 +60,16 @@ QPoint OptionsPosition(const QWidget& window, const QSize& size, int32_t x, int3
 
 void TVTProMaster::WireSettingsActions() {
     WireMeasurementMenuActions();
-    if (QAction* choose = NamedItem(this, "aSelMV")) {
-        choose->setEnabled(true);
-        connect(choose, &QAction::triggered, this, [this] { aSelMVExecute(); });
-    }
-    if (QAction* edit = NamedItem(this, "aEditMv")) {
-        edit->setEnabled(true);
-        connect(edit, &QAction::triggered, this, [this] { EditUserPreset(); });
-    }
-    if (QAction* basic = NamedItem(this, "DoGrundeinstellung")) {
-        basic->setEnabled(true);
-        connect(basic, &QAction::triggered, this, [this] { ShowGrundeinstellung(); });
-    }
-    if (QAction* options = NamedItem(this, "mmEOptionen")) {
-        options->setEnabled(true);
-        connect(options, &QAction::triggered, this, [this] { mmEOptionenClick(); });
+    const std::pair<const char*, void (TVTProMaster::*)()> items[] = {
+        {"aSelMV", &TVTProMaster::aSelMVExecute},
+        {"aEditMv", &TVTProMaster::EditUserPreset},
+        {"DoGrundeinstellung", &TVTProMaster::ShowGrundeinstellung},
+        {"mmEOptionen", &TVTProMaster::mmEOptionenClick}};
+    for (const auto& [name, action] : items) {
+        QAction* item = NamedItem(this, name);
+        if (item == nullptr) continue;
+        item->setEnabled(true);
+        connect(item, &QAction::triggered, this, [this, action = action] { (this->*action)(); });
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "settings/dialog_parts.h"
 #include "settings/tick_rows.h"
 #include "ui_kit/flat_button.h"
 #include "ui_kit/palette.h"
@@ -32,12 +33,8 @@ TGrundeinstellung::TGrundeinstellung(QWidget* owner, double dpi)
     setAutoFillBackground(true);
     for (int i = 0; i < kTickCount; ++i) {
         ticks_[i].SetLabel(kTickLabels[i]);
-        boxes_[i] = new TTickRows(this, {&ticks_[i]});
         const auto tick = static_cast<Tick>(i);
-        boxes_[i]->OnRowClick = [this, tick](int) {
-            ClickTick(tick);
-            return true;
-        };
+        boxes_[i] = NewClickTick(this, &ticks_[i], [this, tick] { ClickTick(tick); });
     }
     ticks_[CheckVu0].SetSelected(true);
     for (const Tick t : {CheckVu0, CheckVu1, CheckVu2}) ticks_[t].SetEnable(false);
@@ -57,13 +54,8 @@ TGrundeinstellung::TGrundeinstellung(QWidget* owner, double dpi)
     seOffIntervall = new QSpinBox(this);
     seOffIntervall->setObjectName(QStringLiteral("seOffIntervall"));
     seOffIntervall->setRange(1, 133);
-    pbCancel = new TPaintBox32(this);
-    pbCancel->OnPaintBuffer = [](TPaintBox32* box) { PaintButtonText(box, 403); };
-    pbCancel->OnClick = [this](TPaintBox32*) { done(2); };
-    pbOk = new TPaintBox32(this);
-    pbOk->OnPaintBuffer = [](TPaintBox32* box) { PaintButtonText(box, 427); };
-    pbOk->OnClick = [this](TPaintBox32*) { done(1); };
-    for (TPaintBox32* b : {pbCancel, pbOk}) WireButtonStates(b, false);
+    pbCancel = NewFlatButton(this, 403, [this] { done(2); });
+    pbOk = NewFlatButton(this, 427, [this] { done(1); });
     ApplyScale(dpi > 0 ? dpi : LogicalDpiOf(owner != nullptr ? owner : this));
 }
 

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPainter>
 
+#include "settings/dialog_parts.h"
 #include "settings/settings_prompts.h"
 #include "ui_kit/flat_button.h"
 #include "ui_kit/message_box.h"
@@ -65,13 +66,8 @@ TSSLManager::TSSLManager(QWidget* owner, StoredCheck storedCheck, double dpi)
     pbSPW->OnMouseEnter = [](TPaintBox32* box) { box->Tag = 1; box->Invalidate(); };
     pbSPW->OnMouseLeave = [](TPaintBox32* box) { box->Tag = 0; box->Invalidate(); };
     pbSPW->OnClick = [this](TPaintBox32*) { ToggleShow(); };
-    pbCancel = new TPaintBox32(this);
-    pbCancel->OnPaintBuffer = [](TPaintBox32* box) { PaintButtonText(box, 403); };
-    pbCancel->OnClick = [this](TPaintBox32*) { done(2); };
-    pbOk = new TPaintBox32(this);
-    pbOk->OnPaintBuffer = [](TPaintBox32* box) { PaintButtonText(box, 427); };
-    pbOk->OnClick = [this](TPaintBox32*) { Apply(); };
-    for (TPaintBox32* b : {pbCancel, pbOk}) WireButtonStates(b, false);
+    pbCancel = NewFlatButton(this, 403, [this] { done(2); });
+    pbOk = NewFlatButton(this, 427, [this] { Apply(); });
     ApplyScale(dpi > 0 ? dpi : LogicalDpiOf(owner != nullptr ? owner : this));
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "remote/dmx_data.h"
+#include "settings/dialog_parts.h"
 #include "settings/menu_header.h"
 #include "ui_kit/flat_button.h"
 #include "ui_kit/palette.h"
@@ -57,13 +58,8 @@ TDMXSetup::TDMXSetup(QWidget* owner, double dpi)
             if (w == gbDMX) ValueMenu()->popup(w->mapToGlobal(at));
         });
     }
-    pbCancel = new TPaintBox32(this);
-    pbCancel->OnPaintBuffer = [](TPaintBox32* box) { PaintButtonText(box, 403); };
-    pbCancel->OnClick = [this](TPaintBox32*) { done(2); };
-    pbOk = new TPaintBox32(this);
-    pbOk->OnPaintBuffer = [](TPaintBox32* box) { PaintButtonText(box, 427); };
-    pbOk->OnClick = [this](TPaintBox32*) { done(1); };
-    for (TPaintBox32* b : {pbCancel, pbOk}) WireButtonStates(b, false);
+    pbCancel = NewFlatButton(this, 403, [this] { done(2); });
+    pbOk = NewFlatButton(this, 427, [this] { done(1); });
     ApplyScale(dpi > 0 ? dpi : LogicalDpiOf(owner != nullptr ? owner : this));
 }
 

@@ -12,6 +12,7 @@
 
 #include "platform/date_time.h"
 #include "platform/user_dialogs.h"
+#include "settings/dialog_parts.h"
 #include "settings/menu_header.h"
 #include "settings/settings_prompts.h"
 #include "settings/tick_rows.h"
@@ -83,12 +84,8 @@ TOptionenMessung::TOptionenMessung(QWidget* owner, double dpi)
     setAutoFillBackground(true);
     for (int i = 0; i < kTickCount; ++i) {
         ticks_[i].SetLabel(kTickLabels[i]);
-        boxes_[i] = new TTickRows(this, {&ticks_[i]});
         const auto tick = static_cast<Tick>(i);
-        boxes_[i]->OnRowClick = [this, tick](int) {
-            ClickTick(tick);
-            return true;
-        };
+        boxes_[i] = NewClickTick(this, &ticks_[i], [this, tick] { ClickTick(tick); });
     }
     for (int i = 0; i < kListCount; ++i) {
         lists_[i] = new QComboBox(this);
@@ -125,17 +122,10 @@ TOptionenMessung::TOptionenMessung(QWidget* owner, double dpi)
     edInfo = new QLineEdit(this);
     InstallEnterEscapeFilter(edInfo);
     connect(edInfo, &QLineEdit::textEdited, this, [this](const QString& text) { SetInfoText(text); });
-    auto button = [this](int32_t textId, std::function<void()> action) {
-        auto* b = new TPaintBox32(this);
-        b->OnPaintBuffer = [textId](TPaintBox32* box) { PaintButtonText(box, textId); };
-        b->OnClick = [action = std::move(action)](TPaintBox32*) { action(); };
-        WireButtonStates(b, false);
-        return b;
-    };
-    pbCancel = button(403, [this] { done(2); });
-    pbLoad = button(842, [this] { Load(); });
-    pbSave = button(843, [this] { Save(); });
-    pbOk = button(1054, [this] {
+    pbCancel = NewFlatButton(this, 403, [this] { done(2); });
+    pbLoad = NewFlatButton(this, 842, [this] { Load(); });
+    pbSave = NewFlatButton(this, 843, [this] { Save(); });
+    pbOk = NewFlatButton(this, 1054, [this] {
         Confirm();
         done(1);
     });

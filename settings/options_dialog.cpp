@@ -12,6 +12,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "settings/dialog_parts.h"
 #include "settings/tick_rows.h"
 #include "ui_kit/control_styles.h"
 #include "ui_kit/flat_button.h"
@@ -232,11 +233,8 @@ TTickRows* TvtpOptionen::NewTicks(QWidget* parent, const char* name, std::vector
 }
 
 TPaintBox32* TvtpOptionen::NewButton(QWidget* parent, const char* name, int32_t textId, std::function<void()> action) {
-    auto* button = new TPaintBox32(parent);
+    TPaintBox32* button = NewFlatButton(parent, textId, std::move(action));
     button->setObjectName(QString::fromLatin1(name));
-    button->OnPaintBuffer = [textId](TPaintBox32* box) { PaintButtonText(box, textId); };
-    WireButtonStates(button, false);
-    button->OnClick = [action = std::move(action)](TPaintBox32*) { action(); };
     InitButton(button, localSf, true);
     return button;
 }

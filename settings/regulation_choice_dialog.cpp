@@ -10,6 +10,7 @@
 
 #include "platform/date_time.h"
 #include "platform/user_dialogs.h"
+#include "settings/dialog_parts.h"
 #include "settings/settings_prompts.h"
 #include "store/preset_handler.h"
 #include "ui_kit/control_styles.h"
@@ -48,16 +49,9 @@ TSelectMV::TSelectMV(QWidget* owner, double dpi)
     connect(cbEntries, &QComboBox::currentIndexChanged, this, [this] { pbInfo->Invalidate(); });
     pbInfo = new TPaintBox32(this);
     pbInfo->OnPaintBuffer = [this](TPaintBox32* box) { PaintSummary(box); };
-    auto button = [this](int32_t textId, std::function<void()> action) {
-        auto* b = new TPaintBox32(this);
-        b->OnPaintBuffer = [textId](TPaintBox32* box) { PaintButtonText(box, textId); };
-        b->OnClick = [action = std::move(action)](TPaintBox32*) { action(); };
-        WireButtonStates(b, false);
-        return b;
-    };
-    pbCancel = button(403, [this] { done(2); });
-    pbLoad = button(1156, [this] { Import(); });
-    pbOk = button(1054, [this] { done(1); });
+    pbCancel = NewFlatButton(this, 403, [this] { done(2); });
+    pbLoad = NewFlatButton(this, 1156, [this] { Import(); });
+    pbOk = NewFlatButton(this, 1054, [this] { done(1); });
     ApplyScale(dpi > 0 ? dpi : LogicalDpiOf(owner != nullptr ? owner : this));
     FillList();
 }

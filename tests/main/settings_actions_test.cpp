@@ -19,6 +19,7 @@
 #include "settings/options_dialog.h"
 #include "settings/tick_rows.h"
 #include "ui_kit/message_box.h"
+#include "ui_kit/text_table.h"
 
 namespace {
 
@@ -240,6 +241,9 @@ TEST_F(OptionsActions, TheMeasurementMenuExplainsAMissingCalibrationAndNamesTheP
     window->Fields().StatusID.store(1);
     window->DIN1590551Click();
     EXPECT_EQ(dialogs.infos().size(), before + 1);
+    window->ShowAbout();
+    EXPECT_EQ(dialogs.infos().back().header, GetLangText(101) + " " + window->GetVersionString() + " (64 Bit)");
+    EXPECT_EQ(TVTProMaster::MakeVersionString(0x07EA000100020003LL), "2026.1.2.3");
     window->mInfoParameterClick();
     EXPECT_EQ(dialogs.infos().back().header, "Current Settings");
     EXPECT_TRUE(dialogs.infos().back().info.contains("Selected Configuration: "));
