@@ -10,6 +10,7 @@
 
 #include "audio/asio_driver_list.h"
 #include "audio/audio_start_stop.h"
+#include "audio/main_window_access.h"
 #include "audio/test_signal.h"
 #include "audio/wave_backend.h"
 #include "platform/lock_free_event.h"
@@ -26,9 +27,7 @@ namespace {
 
 constexpr int kConversionWakeMs = 250;
 constexpr int kFillerWakeMs = 1000;
-constexpr int32_t kOkay = 1054;
 constexpr double kLowestResetRate = 42000.0;
-constexpr intptr_t kAudioFailureNoResponse = 2;
 constexpr intptr_t kSameRateRestart = 16;
 
 // What the driver's thread reads, set up by the start on the main thread
@@ -55,22 +54,12 @@ uint64_t switchTurn = 0;  // the driver's thread's own once the driver runs
 // The rate the driver was started with, for the driver's own threads.
 std::atomic<int32_t> startedRate{0};
 
-MainWindowFields* Fields() {
-    MainWindowServices* services = mainWindowServices();
-    return services ? &services->Fields() : nullptr;
-}
-
-bool MeasurementRuns() {
-    MainWindowServices* services = mainWindowServices();
-    return services != nullptr && services->GetMessungLaeuft();
-}
-
 AsioDriver* Driver() {
     TOpenASIO* open = openAsio.load();
     return open ? open->Driver.get() : nullptr;
 }
 
-void ShowBox(const QString& text, int32_t headerId) { AskMessage(text, 0, headerId, 0, 0, kOkay); }
+void ShowBox(const QString& text, int32_t headerId) { AskMessage(text, 0, headerId, 0, 0, kOkayTextId); }
 
 // From a driver's thread the box goes to the GUI thread; the caller returns at once.
 void ShowBoxLater(const QString& text, int32_t headerId) {
@@ -343,7 +332,7 @@ void sampleRateDidChange(double rate) {
 }
 
 int32_t asioMessage(int32_t selector, int32_t value, void*, double*) {
-    MainWindowFields* fields = Fields();
+    MainWindowFields* fields = MainFields();
     const bool cbm1 = fields != nullptr && fields->cbm1.load();
     switch (selector) {
     case kAsioSelectorSupported:
@@ -365,7 +354,7 @@ int32_t asioMessage(int32_t selector, int32_t value, void*, double*) {
 }
 
 bool StartAsioIn(bool withOutput) {
-    MainWindowFields* fields = Fields();
+    MainWindowFields* fields = MainFields();
     if (fields == nullptr) return false;
     TAsioDriverList drivers;
     GetAsioDriverList(drivers);
@@ -477,7 +466,7 @@ bool StartAsioIn(bool withOutput) {
 }
 
 void CloseAsio() {
-    MainWindowFields* fields = Fields();
+    MainWindowFields* fields = MainFields();
     AsioDriver* driver = Driver();
     if (driver != nullptr) CheckAsioError(driver->stop(), false, QStringLiteral("Stop ASIO"), false);
     SetInputRunning(false);

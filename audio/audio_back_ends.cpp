@@ -22,4 +22,5 @@ std::optional<double> TAudioBackEnds::AsioSampleRate() { return ::AsioSampleRate
 
 void TAudioBackEnds::OpenWasapiIn() { ::OpenWasapiIn(); }
 void TAudioBackEnds::CloseWasapiIn() { ::CloseWasapiIn(); }
+bool TAudioBackEnds::CheckInputVolume() { return ::CheckInputVolume(); }
 void TAudioBackEnds::StopAudioOut() { ::StopAudioOut(); }

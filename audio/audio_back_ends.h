@@ -18,5 +18,6 @@ public:
     std::optional<double> AsioSampleRate() override;
     void OpenWasapiIn() override;
     void CloseWasapiIn() override;
+    bool CheckInputVolume() override;
     void StopAudioOut() override;
 };

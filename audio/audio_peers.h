@@ -29,6 +29,9 @@ public:
     // --- WASAPI capture ---
     virtual void OpenWasapiIn() = 0;
     virtual void CloseWasapiIn() = 0;
+    // True when the input is not WASAPI or its volume is the stored one;
+    // warns otherwise.
+    virtual bool CheckInputVolume() = 0;
 
     // --- Test signal ---
     // Stops the test-signal output of the current interface.

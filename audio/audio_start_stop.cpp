@@ -5,6 +5,7 @@
 #include <QLocale>
 
 #include "audio/audio_peers.h"
+#include "audio/main_window_access.h"
 #include "store/measurement_store.h"
 #include "audio/calculation_thread.h"
 #include "audio/vu_meter_thread.h"
@@ -25,15 +26,8 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kIOStart = QStringLiteral("IOStart");
-// The argument of the audio-failure notification: the device does not respond.
-constexpr intptr_t kAudioFailureNoResponse = 2;
 
 MainWindowServices* Services() { return mainWindowServices(); }
-
-bool MeasurementRuns() {
-    MainWindowServices* services = Services();
-    return services != nullptr && services->GetMessungLaeuft();
-}
 
 // The marker reaches the disk when the key is closed, before the next step.
 void WriteIOStart(bool opening) {
@@ -135,6 +129,8 @@ bool StartAudioIn(bool withOutput) {
     if (!measuring) ringWritePos.Restart();
     if (!measuring) AllocRecordingRing();
     StartBackEnd(fields, withOutput);
+    // A volume turned while the input was off shows when it starts.
+    if (AudioPeers* peers = audioPeers(); peers != nullptr && IsInputRunning()) peers->CheckInputVolume();
     WriteIOStart(false);
     if (!measuring) ResetReaders(fields);
     PostMainNotify(kNotifyCalStatusDevice, 0);

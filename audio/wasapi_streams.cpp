@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "audio/main_window_access.h"
 #include "audio/test_signal.h"
 #include "audio/wasapi_devices.h"
 #include "audio/wave_backend.h"
@@ -29,16 +30,6 @@ constexpr int32_t kGotItButton = 1126;
 constexpr int32_t kOutDeviceErrorText = 898;
 constexpr intptr_t kSessionStateChanged = 3;
 constexpr intptr_t kSessionVolumeChanged = 1;
-
-MainWindowFields* Fields() {
-    MainWindowServices* services = mainWindowServices();
-    return services ? &services->Fields() : nullptr;
-}
-
-bool MeasurementRuns() {
-    MainWindowServices* services = mainWindowServices();
-    return services != nullptr && services->GetMessungLaeuft();
-}
 
 inline int32_t Read16(const uint8_t* p) {
     int16_t v;
@@ -162,7 +153,7 @@ void TwasOut::Execute() {
 
 void OpenWasapiIn() {
     ClearRunState();
-    MainWindowFields* fields = Fields();
+    MainWindowFields* fields = MainFields();
     TWasAudio* layer = wasapiLayer.load();
     if (layer == nullptr || fields == nullptr) {
         waveInClosing.store(true);
@@ -190,7 +181,7 @@ void OpenWasapiIn() {
 }
 
 void CloseWasapiIn() {
-    MainWindowFields* fields = Fields();
+    MainWindowFields* fields = MainFields();
     if (fields != nullptr) {
         if (TwasIn* thread = fields->hWasInT.exchange(nullptr)) {
             thread->Stop();
@@ -203,7 +194,7 @@ void CloseWasapiIn() {
 }
 
 void OpenWasapiOut() {
-    MainWindowFields* fields = Fields();
+    MainWindowFields* fields = MainFields();
     TWasAudio* layer = wasapiLayer.load();
     if (layer == nullptr || fields == nullptr || wasOut.size() <= 2) {
         SetOutputRunning(false);
@@ -227,7 +218,7 @@ void CloseWasapiOut() {
     SetOutputRunning(false);
     // The thread is joined before the stream goes: a forgotten one would
     // render on into a released client.
-    if (MainWindowFields* fields = Fields()) {
+    if (MainWindowFields* fields = MainFields()) {
         if (TwasOut* thread = fields->hWasOutT.exchange(nullptr)) {
             thread->Stop();
             delete thread;
@@ -237,12 +228,12 @@ void CloseWasapiOut() {
 }
 
 bool IsWASAudio() {
-    MainWindowFields* fields = Fields();
+    MainWindowFields* fields = MainFields();
     return wasapiLayer.load() != nullptr && fields != nullptr && fields->IOMode.load() == 2;
 }
 
 bool CheckInputVolume() {
-    MainWindowFields* fields = Fields();
+    MainWindowFields* fields = MainFields();
     TWasAudio* layer = wasapiLayer.load();
     if (fields == nullptr || layer == nullptr || fields->IOMode.load() != 2) return true;
     const int32_t volume = layer->GetInVol();

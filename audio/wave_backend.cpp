@@ -14,6 +14,7 @@
 
 #include "audio/audio_peers.h"
 #include "audio/audio_start_stop.h"
+#include "audio/main_window_access.h"
 #include "platform/user_dialogs.h"
 #include "ui_kit/services/main_window_services.h"
 #include "ui_kit/shared_state.h"
@@ -31,7 +32,6 @@ std::atomic<bool> waveFirstBuffer{false};
 
 namespace {
 
-constexpr int32_t kOkayTextId = 1054;
 constexpr int32_t kNoDeviceTextId = 3;
 
 WaveHeader inHeaders[2];
@@ -49,11 +49,6 @@ std::atomic<bool> inLost{false};
 
 std::mutex observerLock;
 std::shared_ptr<std::function<void(int32_t)>> ringObserver;
-
-MainWindowFields* Fields() {
-    MainWindowServices* services = mainWindowServices();
-    return services ? &services->Fields() : nullptr;
-}
 
 bool OnGuiThread() {
     const QCoreApplication* app = QCoreApplication::instance();
@@ -190,7 +185,7 @@ bool CheckWaveError(uint32_t code, const QString& step) {
 }
 
 bool OpenWaveIn() {
-    MainWindowFields* fields = Fields();
+    MainWindowFields* fields = MainFields();
     if (fields == nullptr) return false;
     const uint32_t n = platform::WaveInDeviceCount();
     const int64_t id = fields->waveInID.load();
@@ -268,7 +263,7 @@ void CloseWaveIn() {
 }
 
 void OpenWaveOut() {
-    MainWindowFields* fields = Fields();
+    MainWindowFields* fields = MainFields();
     waveOutClosing.store(false);
     // The output keeps a format of its own: the input's record may hold
     // another interface's rate, or no usable format yet.

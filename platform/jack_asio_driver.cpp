@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/asio_drivers_internal.h"
+#include "platform/jack_client.h"
 
 namespace platform {
 
@@ -39,8 +40,7 @@ public:
 
     int32_t init(WindowHandle) override {
         if (client_ != nullptr) return kAsioTrue;
-        jack_status_t status{};
-        client_ = jack_client_open("Veltaro", JackNoStartServer, &status);
+        client_ = OpenJackClient("Veltaro");
         if (client_ == nullptr) return kAsioFalse;
         jack_on_info_shutdown(client_, &ServerGone, this);
         jack_set_process_callback(client_, &Process, this);
@@ -194,9 +194,11 @@ private:
 
     static int Process(jack_nframes_t frames, void* self) {
         auto* me = static_cast<JackAsioDriver*>(self);
-        const int result = me->Cycle(frames);
-        me->cycles_.fetch_add(1, std::memory_order_release);
-        return result;
+        return RunUncancelled([&] {
+            const int result = me->Cycle(frames);
+            me->cycles_.fetch_add(1, std::memory_order_release);
+            return result;
+        });
     }
 
     int Cycle(jack_nframes_t frames) {
@@ -226,24 +228,30 @@ private:
     // activates: only a real change goes on to the host.
     static int RateChanged(jack_nframes_t rate, void* self) {
         auto* me = static_cast<JackAsioDriver*>(self);
-        if (me->rate_.exchange(rate) == rate) return 0;
-        if (const AsioCallbacks* callbacks = me->callbacks_.load()) callbacks->sampleRateDidChange(rate);
-        return 0;
+        return RunUncancelled([&] {
+            if (me->rate_.exchange(rate) == rate) return 0;
+            if (const AsioCallbacks* callbacks = me->callbacks_.load()) callbacks->sampleRateDidChange(rate);
+            return 0;
+        });
     }
 
     static int SizeChanged(jack_nframes_t frames, void* self) {
         auto* me = static_cast<JackAsioDriver*>(self);
-        if (me->period_.exchange(static_cast<int32_t>(frames)) == static_cast<int32_t>(frames)) return 0;
-        if (const AsioCallbacks* callbacks = me->callbacks_.load())
-            callbacks->asioMessage(kAsioBufferSizeChange, static_cast<int32_t>(frames), nullptr, nullptr);
-        return 0;
+        return RunUncancelled([&] {
+            if (me->period_.exchange(static_cast<int32_t>(frames)) == static_cast<int32_t>(frames)) return 0;
+            if (const AsioCallbacks* callbacks = me->callbacks_.load())
+                callbacks->asioMessage(kAsioBufferSizeChange, static_cast<int32_t>(frames), nullptr, nullptr);
+            return 0;
+        });
     }
 
     static void ServerGone(jack_status_t, const char*, void* self) {
         auto* me = static_cast<JackAsioDriver*>(self);
-        me->dead_.store(true);
-        if (const AsioCallbacks* callbacks = me->callbacks_.load())
-            callbacks->asioMessage(kAsioResetRequest, 0, nullptr, nullptr);
+        RunUncancelled([&] {
+            me->dead_.store(true);
+            if (const AsioCallbacks* callbacks = me->callbacks_.load())
+                callbacks->asioMessage(kAsioResetRequest, 0, nullptr, nullptr);
+        });
     }
 
     jack_client_t* client_ = nullptr;

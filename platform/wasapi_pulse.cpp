@@ -29,6 +29,7 @@ HResult MMDeviceCollection::Item(uint32_t index, std::shared_ptr<MMDevice>* devi
 namespace {
 
 constexpr HResult AUDCLNT_E_BUFFDURATION_PERIOD_NOT_EQUAL = static_cast<HResult>(0x88890013u);
+constexpr int64_t kSharedRenderBuffer = 1000000;  // 100 ms in 100-ns units
 
 uint32_t FramesOf(int64_t duration100ns, int32_t rate) {
     return static_cast<uint32_t>(std::llround(static_cast<double>(duration100ns) * rate / 1e7));
@@ -393,6 +394,13 @@ private:
         backend_->Periods(&d, &m);
         setup.periodFrames = std::max<uint32_t>(1, FramesOf(d, setup.format.rate));
         setup.bufferFrames = std::max(FramesOf(bufferDuration, setup.format.rate), 2 * setup.periodFrames);
+        // A shared engine may give more than asked. A render buffer of a
+        // period or two lets the server run dry whenever the filling thread
+        // wakes late (a loaded machine): every write after such an underrun
+        // makes the server rewind, and most of the sound never plays (seen).
+        // The render buffer holds what the server keeps queued.
+        if (Flow() == DataFlow::Render)
+            setup.bufferFrames = std::max(setup.bufferFrames, FramesOf(kSharedRenderBuffer, setup.format.rate));
         return S_OK;
     }
 

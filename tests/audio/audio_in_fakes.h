@@ -55,8 +55,17 @@ public:
     bool AsioDriverOpen() override { return driverOpen; }
     void CloseAsio() override { calls.push_back("CloseAsio"); }
     std::optional<double> AsioSampleRate() override { return 48000.0; }
-    void OpenWasapiIn() override { calls.push_back("OpenWasapiIn"); }
+    bool wasapiStarts = false;  // OpenWasapiIn sets the input running
+
+    void OpenWasapiIn() override {
+        calls.push_back("OpenWasapiIn");
+        if (wasapiStarts) SetInputRunning(true);
+    }
     void CloseWasapiIn() override { calls.push_back("CloseWasapiIn"); }
+    bool CheckInputVolume() override {
+        calls.push_back("CheckInputVolume");
+        return true;
+    }
     void StopAudioOut() override { calls.push_back("StopAudioOut"); }
 };
 
@@ -206,7 +215,7 @@ public:
         positions_.clear();
     }
 
-    bool WaitFor(size_t blocks, int timeoutMs = 10000) {
+    bool WaitFor(size_t blocks, int timeoutMs = 30000) {
         std::unique_lock guard(lock_);
         return changed_.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] { return positions_.size() >= blocks; });
     }

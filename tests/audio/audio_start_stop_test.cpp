@@ -168,7 +168,8 @@ TEST_F(AudioStartStopTest, TheInputAssignmentRestartsOnlyOnAChangeThatTheInterfa
     SetInputRunning(true);
     ChangeInputAssign(3);
     EXPECT_EQ(inputAssign.load(), 3);
-    EXPECT_EQ(peers.calls, (std::vector<QString>{"CloseAsio", "StartAsioIn"}));
+    // The fake leaves the input running, so the start checks its volume.
+    EXPECT_EQ(peers.calls, (std::vector<QString>{"CloseAsio", "StartAsioIn", "CheckInputVolume"}));
     EXPECT_TRUE(waveInClosing.load());
     EXPECT_EQ(main.updateVuLayoutCalls, 1);
 
@@ -176,8 +177,18 @@ TEST_F(AudioStartStopTest, TheInputAssignmentRestartsOnlyOnAChangeThatTheInterfa
     main.fields.IOMode = 2;
     SetInputRunning(true);
     ChangeInputAssign(1);
-    EXPECT_EQ(peers.calls, (std::vector<QString>{"CloseWasapiIn", "OpenWasapiIn"}));
+    EXPECT_EQ(peers.calls, (std::vector<QString>{"CloseWasapiIn", "OpenWasapiIn", "CheckInputVolume"}));
     EXPECT_EQ(main.stopRecordingCalls, 2) << "each stop outside a measurement ends a recording";
+}
+
+TEST_F(AudioStartStopTest, AStartedInputHasItsVolumeChecked) {
+    main.fields.IOMode = 2;
+    StartAudioIn(false);
+    EXPECT_EQ(peers.calls, (std::vector<QString>{"OpenWasapiIn"})) << "an input that did not start has no volume";
+    peers.calls.clear();
+    peers.wasapiStarts = true;
+    StartAudioIn(false);
+    EXPECT_EQ(peers.calls, (std::vector<QString>{"OpenWasapiIn", "CheckInputVolume"}));
 }
 
 TEST_F(AudioStartStopTest, SecondInputAndReferenceSideFollowTheInterface) {

@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
 
 #include <RtMidi.h>
 #include <fcntl.h>
@@ -16,6 +15,7 @@
 #include <memory>
 #include <array>
 #include <atomic>
+#include <iostream>
 #include <vector>
 
 #include "platform/midi_ports.h"
@@ -24,6 +24,7 @@
 #include "remote/midi_loopback_fixture.h"
 #include "remote/vt_midi.h"
 #include "support/fake_main_window.h"
+#include "support/test_jack_server.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/services/main_window_services.h"
@@ -113,38 +114,23 @@ protected:
         midi_.reset();
         peer_.reset();
         platform::UnregisterWindow(window_);
-        if (jackd_) {
-            // By its pid; SIGTERM lets it remove its shared memory and
-            // socket, which a killed server would leave to the next one.
-            jackd_->terminate();
-            if (!jackd_->waitForFinished(10000)) jackd_->kill();
-            jackd_->waitForFinished(10000);
-        }
+        if (jackd_ && HasFailure()) std::cerr << "The JACK server said:\n" << jackd_->Log() << "\n";
+        jackd_.reset();
     }
 
     // A private JACK server: its own name, so that nothing else on the
     // machine sees it or is seen.
     void StartJack() {
-        const QString name = QStringLiteral("veltaro-midi-%1").arg(QCoreApplication::applicationPid());
-        qputenv("JACK_DEFAULT_SERVER", name.toUtf8());
-        qputenv("JACK_NO_AUDIO_RESERVATION", "1");
-        jackd_ = std::make_unique<QProcess>();
-        jackd_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        jackd_->start(QStringLiteral("jackd"), {QStringLiteral("--no-realtime"), QStringLiteral("-n"), name,
-                                                QStringLiteral("-d"), QStringLiteral("dummy"), QStringLiteral("-r"),
-                                                QStringLiteral("48000"), QStringLiteral("-p"), QStringLiteral("256")});
-        ASSERT_TRUE(jackd_->waitForStarted(10000));
-        // The server takes a moment before it accepts clients.
-        QProcess wait;
-        wait.start(QStringLiteral("jack_wait"), {QStringLiteral("-w"), QStringLiteral("-s"), name,
-                                                 QStringLiteral("-t"), QStringLiteral("20")});
-        ASSERT_TRUE(wait.waitForFinished(30000));
-        ASSERT_EQ(wait.exitCode(), 0);
+        jackd_ = std::make_unique<TestJackServer>();
+        ASSERT_TRUE(jackd_->Ready()) << qPrintable(jackd_->Reason());
     }
 
     void OpenPeer(RtMidi::Api api) {
         peer_ = std::make_unique<Peer>(api);
-        ASSERT_TRUE(peer_->Open());
+        // A JACK server on a loaded machine may refuse a new client once.
+        bool opened = false;
+        for (int attempt = 0; attempt < 3 && !opened; ++attempt) opened = peer_->Open();
+        ASSERT_TRUE(opened);
         deskName_ = QStringLiteral("PeerDesk:desk in");
         lightName_ = QStringLiteral("PeerLight:light out");
         ASSERT_TRUE(ProcessUntil([this] {
@@ -166,12 +152,19 @@ protected:
     // process cycle (seen on a loaded machine), so the peer sends one a
     // cycle: two round trips of the program's output to the peer's input
     // show that the cycles have passed.
+    // On a loaded machine, with the clients overrunning, a round trip has
+    // been seen never to come back: one that does not come back soon is sent
+    // again.
     void PeerSends(std::vector<unsigned char> bytes) {
         peer_->Send(std::move(bytes));
         for (int trip = 0; trip < 2; ++trip) {
             const qsizetype before = peer_->Received().size();
-            midi_->SendLevel(0, 60 + trip);
-            ASSERT_TRUE(ProcessUntil([&] { return peer_->Received().size() > before; }));
+            bool back = false;
+            for (int attempt = 0; attempt < 10 && !back; ++attempt) {
+                midi_->SendLevel(0, 60 + trip);
+                back = ProcessUntil([&] { return peer_->Received().size() > before; }, 3000);
+            }
+            ASSERT_TRUE(back) << "no round trip within 30 s";
         }
     }
 
@@ -242,7 +235,7 @@ protected:
 
     platform::WindowHandle window_ = 0;
     std::vector<std::pair<uintptr_t, intptr_t>> posted_;
-    std::unique_ptr<QProcess> jackd_;
+    std::unique_ptr<TestJackServer> jackd_;
     std::unique_ptr<Peer> peer_;
     std::unique_ptr<TVtMidi> midi_;
     QString deskName_;
