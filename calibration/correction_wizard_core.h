@@ -302,6 +302,7 @@ private:
                             double calDiff);
     void CheckPositiveCorr();
     bool LoadKorrFromFile(const QString& fileName);
+    void HandBackTextsAndTimes(TDaten& theData, platform::TDateTime measured) const;
     bool DirectValid() const;
     int32_t CaptureVolume() const;
     int32_t RenderVolume() const;

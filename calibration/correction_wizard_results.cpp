@@ -23,6 +23,18 @@ QString Part(const QString& label, const QString& text) { return (label + text).
 
 }  // namespace
 
+// The texts and times of an import or a direct entry: per weighting, and the
+// time of the correction measurement.
+void TaKorr::HandBackTextsAndTimes(TDaten& theData, platform::TDateTime measured) const {
+    theData.SetKorrTime(1, ldA);
+    theData.SetKorrTime(2, ldC);
+    theData.SetKorrTime(4, ldZ);
+    theData.SetKorrTime(8, measured);
+    theData.SetKorrText(1, ktA);
+    theData.SetKorrText(2, ktC);
+    theData.SetKorrText(4, ktZ);
+}
+
 bool TaKorr::SetKorrResults(TDaten& theData) {
     theData.SetKorrVal(1, klA);
     theData.SetKorrVal(2, klC);
@@ -54,25 +66,13 @@ bool TaKorr::SetKorrResults(TDaten& theData) {
         theData.SetCopyMode(theData.GetCopyMode() | kCopyModeFromFile);
         theData.SetCopyKorFrom(loadFileName);
         theData.SetVMicCalTime(VKorrDate);
-        theData.SetKorrTime(1, ldA);
-        theData.SetKorrTime(2, ldC);
-        theData.SetKorrTime(4, ldZ);
-        theData.SetKorrTime(8, ldE);
+        HandBackTextsAndTimes(theData, ldE);
         theData.SetKorrArt(KorrModeLoad);
-        theData.SetKorrText(1, ktA);
-        theData.SetKorrText(2, ktC);
-        theData.SetKorrText(4, ktZ);
         break;
     case kKorrDirect:
-        theData.SetKorrTime(1, ldA);
-        theData.SetKorrTime(2, ldC);
-        theData.SetKorrTime(4, ldZ);
-        theData.SetKorrTime(8, ldZ);
+        HandBackTextsAndTimes(theData, ldZ);
         theData.SetKorrCalcText(calcMemo);
         theData.SetKorrText(8, eOrtText);
-        theData.SetKorrText(1, ktA);
-        theData.SetKorrText(2, ktC);
-        theData.SetKorrText(4, ktZ);
         break;
     default: break;
     }

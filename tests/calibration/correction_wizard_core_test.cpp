@@ -1,5 +1,6 @@
 #include "calibration/correction_wizard_core.h"
 
+#include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
 
@@ -203,6 +204,71 @@ TEST_F(CorrectionWizardCore, NoCorrectionImportAndDirectEntryPaths) {
         EXPECT_EQ(data.GetKorrTime(4), data.GetKorrTime(8));
         EXPECT_EQ(QStringLiteral("From the system designer's model"), data.GetKorrCalcText());
     }
+}
+
+// Import fixtures made here: a saved file, an enciphered one and a damaged one.
+TEST_F(CorrectionWizardCore, ImportTakesTheFilesCorrectionsOnlyWhenItCanBeRead) {
+    TDaten source;
+    source.SetKorrVal(1, -5.5);
+    source.SetKorrVal(2, -2.25);
+    source.SetKorrVal(4, -7.0);
+    source.SetKorrArt(kKorrTwoMics);
+    source.SetKorrText(1, QStringLiteral("Imported front"));
+    source.SetKorrTime(1, kNow - 3);
+    const QString plain = dir_.filePath(QStringLiteral("plain.vtm"));
+    const QString secret = dir_.filePath(QStringLiteral("secret.vtm"));
+    const QString damaged = dir_.filePath(QStringLiteral("damaged.vtm"));
+    ASSERT_TRUE(source.SaveToFile(plain, QString()));
+    ASSERT_TRUE(source.SaveToFile(secret, QStringLiteral("geheim12")));
+    {
+        QFile file(damaged);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(300, '\x5a'));
+    }
+    auto openImport = [this](const QString& file) -> TaKorr& {
+        TaKorr& w = Open();
+        w.ChooseMethod(kKorrImport);
+        w.RightButton();
+        EXPECT_EQ(14, w.Step());
+        w.SelectImportFile(file);
+        return w;
+    };
+    {
+        TaKorr& w = openImport(damaged);
+        EXPECT_FALSE(w.NextVisible());
+        EXPECT_TRUE(w.ImportPanelText().startsWith(GetLangText(593)));
+    }
+    {
+        // Cancelled prompt: the page stays and Next goes.
+        TaKorr& w = openImport(secret);
+        w.loadFileName = secret;
+        dialogs_.ScriptPasswordCancel();
+        w.DoNextStep();
+        EXPECT_EQ(14, w.Step());
+        EXPECT_FALSE(w.NextVisible());
+        EXPECT_EQ(0.0, w.klA);
+        dialogs_.ScriptPassword(QStringLiteral("falsch99"));
+        w.DoNextStep();
+        EXPECT_EQ(14, w.Step());
+        dialogs_.ScriptPassword(QStringLiteral("geheim12"));
+        w.DoNextStep();
+        EXPECT_EQ(10, w.Step());
+        EXPECT_EQ(-5.5, w.klA);
+    }
+    store_->Add(0, 0, 0, kNow, 0.1, 0.1, 0.1, QStringLiteral("cleared by the import"));
+    TaKorr& w = openImport(plain);
+    ASSERT_TRUE(w.NextVisible());
+    w.RightButton();
+    ASSERT_EQ(10, w.Step());
+    EXPECT_EQ(0, store_->GetLocCount());
+    TDaten data;
+    w.SetKorrResults(data);
+    EXPECT_EQ(kKorrTwoMics, data.GetKorrArt());
+    EXPECT_EQ(-2.25, data.GetKorr(2));
+    EXPECT_EQ(QStringLiteral("Imported front"), data.GetKorrText(1));
+    EXPECT_EQ(kNow - 3, data.GetKorrTime(1));
+    EXPECT_EQ(plain, data.GetCopyKorFrom());
+    EXPECT_EQ(2, data.GetCopyMode() & 2);
 }
 
 TEST_F(CorrectionWizardCore, DirectEntryRejectsWhatIsNoNumberInThisLocale) {

@@ -1,0 +1,338 @@
+// The correction run on the whole program: the wizard clicked through on the
+// simulated sine, its values in the default store and the calculation, the
+// location store's file, and what the run restores on every way out.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <cmath>
+#include <functional>
+
+#include "audio/value_reader.h"
+#include "calibration/correction_wizard_window.h"
+#include "calibration/location_store.h"
+#include "calibration/location_text_editor.h"
+#include "measurement_run_fixture.h"
+#include "ui_kit/gui_test_app.h"
+#include "ui_kit/paint_box.h"
+#include "ui_kit/services/clock.h"
+#include "ui_kit/text_table.h"
+
+namespace {
+
+using namespace test_support;
+
+constexpr double kCalM = 117.0;
+constexpr double kCalR = 119.0;
+
+// Runs action on the correction wizard as soon as it shows.
+void WhenWizardShown(std::function<void(TKorrWizard*)> action) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
+        auto* wizard = dynamic_cast<TKorrWizard*>(QApplication::activeModalWidget());
+        if (wizard == nullptr) return;
+        poll->stop();
+        poll->deleteLater();
+        action(wizard);
+    });
+    poll->start(5);
+}
+
+// Types text into target as key presses and releases.
+void KeyClicks(QWidget* target, const QString& text) {
+    for (const QChar ch : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(target, &release);
+    }
+}
+
+// Lets the event loop wait for events for a moment, as an idle program does.
+bool IdleUntil(const std::function<bool()>& done) {
+    return ProcessUntil([&done] {
+        QEventLoop idle;
+        QTimer::singleShot(20, &idle, &QEventLoop::quit);
+        idle.exec();
+        return done();
+    });
+}
+
+void ClickButton(TPaintBox32* button) { gui_test::Click(button, QPoint(button->width() / 2, button->height() / 2)); }
+
+class CorrectionControl : public MeasurementRunConcurrent {
+protected:
+    void SetUp() override {
+        MeasurementRunConcurrent::SetUp();
+        RegisterCalibrationServices(nullptr);  // the window's own
+    }
+
+    // Left -20 dBFS, right -26 dBFS, both inputs, calibrated M 117 and R 119.
+    void StartTwoInputs() {
+        WriteSettings([](Registry& reg) {
+            reg.WriteFloat("SineLevelRight", -26.0);
+        }, platform::kSimulatedAudioKey);
+        // The measuring microphone on the left input.
+        WriteSettings([](Registry& reg) {
+            reg.WriteInteger("InputAssign", 3);
+            reg.WriteBool("Kanal", true);
+        });
+        StartProgram();
+        ASSERT_TRUE(HearsTheTone());
+        TDaten& store = *defaultDaten.load();
+        MainWindowFields& f = window->Fields();
+        f.KalIOMode.store(f.IOMode.load());
+        f.KalIOID.store(static_cast<int32_t>(f.waveInID.load()));
+        f.KalC1.store(f.Kanal.load());
+        store.SetCalVal(kCalM);
+        store.SetCalTime(platform::SystemLocalNow());
+        store.SetVMicCal(kCalR);
+        store.SetKorrArt(-1);
+        window->ApplyCalibration();
+        window->CheckCalStatus();
+        ASSERT_EQ(3, inputAssign.load());
+        ASSERT_TRUE(window->StatusID() == 1 || window->StatusID() == 3) << window->StatusID();
+    }
+
+    static void Next(TKorrWizard* w) {
+        ASSERT_TRUE(w->RightButton()->isVisible()) << "step " << w->Core().Step();
+        ClickButton(w->RightButton());
+    }
+    static void Type(TKorrWizard* w, const QString& text) {
+        w->EditMemo()->selectAll();
+        KeyClicks(w->EditMemo(), text);
+    }
+
+    // Method 3 with one location "Stage left", clicked through to the result page.
+    static void ClickThroughMethod3(TKorrWizard* w) {
+        TPaintBox32* methods = w->PagePaintBox(KorrPage::tsART);
+        methods->RenderBuffer();
+        ASSERT_GE(w->MethodBoxPoint(kKorrTwoMics).x(), 0);
+        gui_test::Click(methods, w->MethodBoxPoint(kKorrTwoMics));
+        ASSERT_TRUE(w->Core().MethodSelected(kKorrTwoMics));
+        Next(w);
+        ASSERT_EQ(22, w->Core().Step());
+        Next(w);
+        ASSERT_EQ(24, w->Core().Step());
+        ASSERT_EQ(15, w->Core().Duration());
+        Next(w);
+        ASSERT_EQ(1, w->Core().Step());
+        Type(w, QStringLiteral("Stage left"));
+        Next(w);
+        ASSERT_EQ(6, w->Core().Step());
+        Type(w, QStringLiteral("FOH desk"));
+        Next(w);
+        ASSERT_EQ(20, w->Core().Step());
+        Next(w);
+        ASSERT_EQ(26, w->Core().Step());
+        ASSERT_TRUE(ProcessUntil([w] { return w->Core().Step() == 30; }, 60000)) << "step " << w->Core().Step();
+        Next(w);
+        ASSERT_EQ(10, w->Core().Step());
+    }
+
+    double EngineLeq() {
+        return wertCreate.load()->GetErwartungLeq();
+    }
+    QString LocFile() const { return window->Fields().basisPfad + QStringLiteral("/locInfo.vld"); }
+};
+
+TEST_F(CorrectionControl, TwoMicrophoneRunHandsBackMinusFourAndTheCalculationFollows) {
+    StartTwoInputs();
+    const TVTPreset before = curPreset;
+    const QString defaultFile = window->Fields().basisPfad + QStringLiteral("/Default.vtm");
+    QFile::remove(defaultFile);
+    bool done = false;
+    WhenWizardShown([&](TKorrWizard* w) {
+        EXPECT_TRUE(window->korrOn);
+        EXPECT_EQ(6000, curPreset.messungen[2].Dauer);
+        EXPECT_EQ(2, curPreset.messungen[2].Filter);
+        ClickThroughMethod3(w);
+        // The reference input's A and C filters read a 1 kHz tone about 0.12 dB
+        // lower than the measuring input's; the unweighted sums have no filter.
+        EXPECT_NEAR(-4.0, w->Core().klA, 0.15);
+        EXPECT_NEAR(-4.0, w->Core().klC, 0.15);
+        EXPECT_NEAR(-4.0, w->Core().klZ, 0.05);
+        ClickButton(w->RightButton());  // OK
+        done = true;
+    });
+    window->aGetKorrExecute();
+    ASSERT_TRUE(done);
+    EXPECT_EQ(nullptr, window->CorrectionWizard());
+
+    TDaten& store = *defaultDaten.load();
+    EXPECT_EQ(kKorrTwoMics, store.GetKorrArt());
+    for (int32_t id : {1, 2, 4}) EXPECT_NEAR(-4.0, store.GetKorr(id), id == 4 ? 0.05 : 0.15) << id;
+    EXPECT_EQ(QStringLiteral("Stage left"), store.GetKorrText(1));
+    EXPECT_EQ(QStringLiteral("FOH desk"), store.GetKorrText(8));
+    EXPECT_NEAR(CorrectedNow(), store.GetKorrTime(1), 60.0 / 86400.0);
+    EXPECT_TRUE(QFileInfo::exists(defaultFile));
+    EXPECT_TRUE(curPreset == before);
+    EXPECT_FALSE(window->korrOn);
+    EXPECT_FALSE(IsOutputRunning());
+
+    // The location reaches its file once the program is idle.
+    ASSERT_TRUE(IdleUntil([this] { return QFileInfo::exists(LocFile()); }));
+    TKorrLocation reread(window->Fields().basisPfad);
+    ASSERT_EQ(1, reread.GetLocCount());
+    EXPECT_EQ(QStringLiteral("Stage left"), reread.GetLocText(0, false));
+    EXPECT_TRUE(reread.IsDualKorr());
+
+    // The calibration plus the A correction on a sine of -20 dBFS peak (-23.01 dBFS RMS).
+    const double expected = kCalM + store.GetKorr(1) + 20.0 * std::log10(0.1 / std::sqrt(2.0));
+    EXPECT_NEAR(90.0, expected, 0.15);
+    EXPECT_NEAR(kCalM + store.GetKorr(1), appliedCalOffset[0].load(), 1e-9);
+    // The Leq of the part of its window collected so far.
+    ASSERT_TRUE(ProcessUntil([this, expected] { return std::fabs(EngineLeq() - expected) < 0.05; }, 30000))
+        << EngineLeq() << " expected " << expected;
+}
+
+TEST_F(CorrectionControl, CancelMidMeasurementAndAFailedSaveRestoreTheRun) {
+    StartTwoInputs();
+    const TVTPreset before = curPreset;
+    // Cancel while the two-microphone measurement runs.
+    WhenWizardShown([&](TKorrWizard* w) {
+        TPaintBox32* methods = w->PagePaintBox(KorrPage::tsART);
+        methods->RenderBuffer();
+        gui_test::Click(methods, w->MethodBoxPoint(kKorrTwoMics));
+        for (int i = 0; i < 2; ++i) Next(w);
+        Next(w);
+        Type(w, QStringLiteral("Stage left"));
+        Next(w);
+        Type(w, QStringLiteral("FOH desk"));
+        Next(w);
+        Next(w);
+        ASSERT_EQ(26, w->Core().Step());
+        ASSERT_TRUE(ProcessUntil([w] { return !w->Core().firstStartSampling; }));
+        ClickButton(w->LeftButton());
+    });
+    window->aGetKorrExecute();
+    EXPECT_TRUE(curPreset == before);
+    EXPECT_EQ(-1, defaultDaten.load()->GetKorrArt());
+    EXPECT_FALSE(window->korrOn);
+    EXPECT_FALSE(IsOutputRunning());
+
+    // A default store that cannot be written: the run still restores everything.
+    const QString defaultFile = window->Fields().basisPfad + QStringLiteral("/Default.vtm");
+    QFile::remove(defaultFile);
+    ASSERT_TRUE(QDir().mkpath(defaultFile));
+    WhenWizardShown([&](TKorrWizard* w) {
+        TPaintBox32* methods = w->PagePaintBox(KorrPage::tsART);
+        methods->RenderBuffer();
+        gui_test::Click(methods, w->MethodBoxPoint(kKorrNoCorrection));
+        Next(w);
+        Type(w, QStringLiteral("FOH desk"));
+        Next(w);
+        ASSERT_EQ(10, w->Core().Step());
+        ClickButton(w->RightButton());
+    });
+    const size_t events = window->EventLines().size();
+    window->aGetKorrExecute();
+    EXPECT_TRUE(curPreset == before);
+    EXPECT_FALSE(window->korrOn);
+    EXPECT_FALSE(IsOutputRunning());
+    EXPECT_EQ(nullptr, window->CorrectionWizard());
+    EXPECT_GT(window->EventLines().size(), events);
+}
+
+TEST_F(CorrectionControl, RemoteStateAndIdleSave) {
+    StartTwoInputs();
+    TKorrLocation* store = window->LocationStore();
+    ASSERT_NE(nullptr, store);
+    EXPECT_EQ(store, korrLocation.load());
+    // An unchanged store writes nothing when idle.
+    ASSERT_TRUE(IdleUntil([] { return true; }));
+    EXPECT_FALSE(QFileInfo::exists(LocFile()));
+    store->Add(0, 0, 0, CorrectedNow(), 0.1, 0.1, 0.1, QStringLiteral("Balcony"));
+    ASSERT_TRUE(IdleUntil([this] { return QFileInfo::exists(LocFile()); }));
+    EXPECT_FALSE(store->NeedSave());
+    // Resetting the corrections empties the store, and the next idle moment deletes the file.
+    window->ResetKorrData();
+    ASSERT_TRUE(IdleUntil([this] { return !QFileInfo::exists(LocFile()); }));
+
+    // 301 sets the run state only while the wizard is open.
+    window->WMMainNotify(301, 1);
+    EXPECT_NE(5, window->Fields().statusMessung.load());
+    WhenWizardShown([&](TKorrWizard* w) {
+        window->WMMainNotify(301, 1);
+        EXPECT_EQ(5, window->Fields().statusMessung.load());
+        window->WMMainNotify(301, 0);
+        EXPECT_EQ(6, window->Fields().statusMessung.load());
+        EXPECT_EQ(w->Handle(), calibrationServices()->CorrectionWizardWindow());
+        // A remote cancel arrives as a post to the wizard's window.
+        platform::PostMessage(w->Handle(), WM_MAIN_NOTIFY, 305, 0);
+    });
+    window->aGetKorrExecute();
+    EXPECT_EQ(0, calibrationServices()->CorrectionWizardWindow());
+}
+
+// The location menu: one item per group of weightings determined together.
+TEST_F(CorrectionControl, LocationTextMenuAndEditor) {
+    // The fake calibration lets the menu start pass its checks without dialogs.
+    RegisterCalibrationServices(&calibration);
+    StartProgram();
+    TDaten& store = *defaultDaten.load();
+    const double t = CorrectedNow();
+    struct Case {
+        double a, c, z;
+        std::vector<std::pair<QString, int32_t>> items;
+    } cases[] = {{t, t, t, {{QString(), 7}}},
+                 {t, t, t + 0.5, {{QStringLiteral(" (A + C)"), 3}, {QStringLiteral(" (Z)"), 4}}},
+                 {t, t + 0.5, t, {{QStringLiteral(" (A + Z)"), 5}, {QStringLiteral(" (C)"), 2}}},
+                 {t, t + 0.5, t + 0.5, {{QStringLiteral(" (A)"), 1}, {QStringLiteral(" (C + Z)"), 6}}},
+                 {t, t + 0.5, t + 0.7, {{QStringLiteral(" (A)"), 1}, {QStringLiteral(" (C)"), 2}, {QStringLiteral(" (Z)"), 4}}}};
+    const QString base = GetLangText(1069);
+    for (const Case& c : cases) {
+        store.SetKorrTime(1, c.a);
+        store.SetKorrTime(2, c.c);
+        store.SetKorrTime(4, c.z);
+        window->UpdateImmiMenu(true);
+        const char* names[] = {"miImmi1", "miImmi2", "miImmi3"};
+        for (size_t i = 0; i < 3; ++i) {
+            QAction* item = window->findChild<QAction*>(QString::fromLatin1(names[i]));
+            ASSERT_NE(nullptr, item);
+            EXPECT_EQ(i < c.items.size(), item->isVisible()) << names[i];
+            if (i >= c.items.size()) continue;
+            EXPECT_EQ(base + c.items[i].first, item->text());
+            EXPECT_EQ(c.items[i].second, item->data().toInt());
+        }
+    }
+    window->UpdateImmiMenu(false);
+    for (const char* name : {"miImmi1", "miImmi2", "miImmi3", "miEImmi"})
+        EXPECT_FALSE(window->findChild<QAction*>(QString::fromLatin1(name))->isVisible()) << name;
+
+    // Editing "(A + C)": OK only from six characters, then text 1 and 2 change, 4 stays.
+    store.SetKorrText(1, QString());
+    store.SetKorrText(4, QStringLiteral("Tower"));
+    window->OpenEditKorr(3);
+    TEditKorr* editor = window->LocationEditor();
+    ASSERT_NE(nullptr, editor);
+    EXPECT_EQ(GetLangText(636) + QStringLiteral(" (A + C)"), editor->windowTitle());
+    EXPECT_TRUE(editor->OkButton()->isHidden());
+    EXPECT_FALSE(editor->HintBox()->isHidden());
+    KeyClicks(editor->Memo(), QStringLiteral("Front"));
+    EXPECT_TRUE(editor->OkButton()->isHidden());
+    KeyClicks(editor->Memo(), QStringLiteral("!"));
+    EXPECT_FALSE(editor->OkButton()->isHidden());
+    EXPECT_TRUE(editor->HintBox()->isHidden());
+    ClickButton(editor->OkButton());
+    ASSERT_TRUE(ProcessUntil([this] { return window->LocationEditor() == nullptr; }));
+    EXPECT_EQ(QStringLiteral("Front!"), store.GetKorrText(1));
+    EXPECT_EQ(QStringLiteral("Front!"), store.GetKorrText(2));
+    EXPECT_EQ(QStringLiteral("Tower"), store.GetKorrText(4));
+    EXPECT_EQ(GetLangText(636) + QStringLiteral(" (A + C + Flat)"), TEditKorr::CaptionFor(7));
+    EXPECT_EQ(GetLangText(636) + QStringLiteral(" (Flat)"), TEditKorr::CaptionFor(4));
+
+    // A measurement start closes an open editor without taking its text.
+    window->OpenEditKorr(8);
+    KeyClicks(window->LocationEditor()->Memo(), QStringLiteral("Never stored"));
+    StartRun();
+    EXPECT_EQ(nullptr, window->LocationEditor());
+    EXPECT_NE(QStringLiteral("Never stored"), store.GetKorrText(8));
+}
+
+}  // namespace
