@@ -23,6 +23,7 @@
 #include "store/measurement_file.h"
 #include "store/measurement_store.h"
 #include "store/restore_backup_dialog.h"
+#include "support/fake_services.h"
 #include "ui_kit/shared_state.h"
 #include "ui_kit/startup_settings.h"
 
@@ -328,6 +329,10 @@ TEST_F(AbortedRunAtStart, AutoStartRotatesWithoutADialogAndTheMenuItemOffersItLa
     LeaveBackupsOfAKilledRun(1);
     WriteSettings([](Registry& reg) { reg.WriteBool("AutoStart", true); });
     AnswerRestoreDialog(QString());
+    // The automatic start would open the correction wizard of an uncorrected
+    // program; what is tested here is only the backup rotation.
+    test_support::FakeCalibration calibration;
+    RegisterCalibrationServices(&calibration);
     Start();
     EXPECT_FALSE(offeredFolder.has_value());
     EXPECT_TRUE(RotationFolderExists());
@@ -338,6 +343,7 @@ TEST_F(AbortedRunAtStart, AutoStartRotatesWithoutADialogAndTheMenuItemOffersItLa
     EXPECT_EQ(*offeredFolder, window->Fields().RestorePfad);
     EXPECT_TRUE(offeredFolder->startsWith(UserFolder() + "/Backup_"));
     Exit();
+    RegisterCalibrationServices(nullptr);
 }
 
 TEST_F(AbortedRunAtStart, AFinishedRunOffersNothing) {
