@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "calibration/calibration_log.h"
+#include "calibration/location_text_editor.h"
 #include "calibration/calibration_log_edit.h"
 #include "main/main_window.h"
 #include "platform/registry.h"
@@ -96,7 +97,7 @@ void TVTProMaster::RegisterCalibrationNotifications() {
 void TVTProMaster::WireCalibrationActions() {
     ConnectCalibrationToWeb();
     if (QAction* action = CalAction("aPegel"))
-        connect(action, &QAction::triggered, this, [this] { DoKalibrierung(true, false); });
+        connect(action, &QAction::triggered, this, [this] { CalibrateUnlessEditingLocations(false); });
     if (QAction* action = CalAction("miShowCalList")) {
         action->setEnabled(true);
         connect(action, &QAction::triggered, this, [this] { ShowCalTable(); });
@@ -104,8 +105,19 @@ void TVTProMaster::WireCalibrationActions() {
     if (QAction* action = CalAction("miVerify")) {
         // Offered whenever the status shows it (the status check hides it).
         action->setEnabled(true);
-        connect(action, &QAction::triggered, this, [this] { DoKalibrierung(true, true); });
+        connect(action, &QAction::triggered, this, [this] { CalibrateUnlessEditingLocations(true); });
     }
+}
+
+// An open location-text editor holds the correction run's texts; it comes to
+// the front instead of a calibration starting underneath it.
+void TVTProMaster::CalibrateUnlessEditingLocations(bool isVerification) {
+    if (TEditKorr* editor = LocationEditor()) {
+        editor->raise();
+        editor->activateWindow();
+        return;
+    }
+    DoKalibrierung(true, isVerification);
 }
 
 // Start-up steps: the correction line, the microphone configuration and the

@@ -416,6 +416,7 @@ public:
 
     // --- Calibration run, remark editor and log table (calibration_run.cpp) ---
     void DoKalibrierung(bool canEdit, bool isVerification);
+    void CalibrateUnlessEditingLocations(bool isVerification);
     void VerifyAfterMeasurement();
     // The open calibration wizard, nullptr otherwise.
     TKalibrierung* CalibrationWizard() const { return hCal_; }

@@ -330,6 +330,12 @@ TEST_F(CorrectionControl, LocationTextMenuAndEditor) {
     // A measurement start closes an open editor without taking its text.
     window->OpenEditKorr(8);
     KeyClicks(window->LocationEditor()->Memo(), QStringLiteral("Never stored"));
+    // The calibration actions bring the open editor forward instead of running.
+    for (const char* name : {"aPegel", "miVerify"}) {
+        window->findChild<QAction*>(QString::fromLatin1(name))->trigger();
+        EXPECT_EQ(nullptr, window->CalibrationWizard()) << name;
+        EXPECT_NE(nullptr, window->LocationEditor()) << name;
+    }
     StartRun();
     EXPECT_EQ(nullptr, window->LocationEditor());
     EXPECT_NE(QStringLiteral("Never stored"), store.GetKorrText(8));
