@@ -25,12 +25,8 @@ constexpr int32_t kVuModeOfTick[3] = {2, 1, 3};
 }  // namespace
 
 TGrundeinstellung::TGrundeinstellung(QWidget* owner, double dpi)
-    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                         Qt::WindowStaysOnTopHint) {
-    setModal(true);
-    setWindowTitle(GetLangText(210));
-    setPalette(SchemeWidgetPalette(palette()));
-    setAutoFillBackground(true);
+    : QDialog(owner, kSettingsDialogFlags) {
+    SetUpSettingsDialog(*this, 210);
     for (int i = 0; i < kTickCount; ++i) {
         ticks_[i].SetLabel(kTickLabels[i]);
         const auto tick = static_cast<Tick>(i);

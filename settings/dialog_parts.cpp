@@ -1,8 +1,19 @@
 #include "settings/dialog_parts.h"
 
+#include <QDialog>
+
 #include "settings/tick_rows.h"
+#include "ui_kit/palette.h"
+#include "ui_kit/text_table.h"
 #include "ui_kit/flat_button.h"
 #include "ui_kit/paint_box.h"
+
+void SetUpSettingsDialog(QDialog& dialog, int32_t titleId) {
+    dialog.setModal(true);
+    dialog.setWindowTitle(GetLangText(titleId));
+    dialog.setPalette(SchemeWidgetPalette(dialog.palette()));
+    dialog.setAutoFillBackground(true);
+}
 
 TPaintBox32* NewFlatButton(QWidget* parent, int32_t textId, std::function<void()> action) {
     auto* button = new TPaintBox32(parent);

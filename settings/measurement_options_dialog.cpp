@@ -76,12 +76,8 @@ QString ProposedPresetFileName(const QString& infoText) {
 }
 
 TOptionenMessung::TOptionenMessung(QWidget* owner, double dpi)
-    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                         Qt::WindowStaysOnTopHint) {
-    setModal(true);
-    setWindowTitle(GetLangText(1154));
-    setPalette(SchemeWidgetPalette(palette()));
-    setAutoFillBackground(true);
+    : QDialog(owner, kSettingsDialogFlags) {
+    SetUpSettingsDialog(*this, 1154);
     for (int i = 0; i < kTickCount; ++i) {
         ticks_[i].SetLabel(kTickLabels[i]);
         const auto tick = static_cast<Tick>(i);
@@ -507,11 +503,7 @@ void TOptionenMessung::Confirm() {
 void TOptionenMessung::Load() {
     TVTPresetHandler* handler = presetHandler.load();
     if (handler == nullptr) return;
-    TOpenFileQuestion question;
-    question.title = GetLangText(845);
-    question.filter = GetLangText(840) + QLatin1Char('|') + GetLangText(844);
-    question.startFolder = handler->GetPresetDir();
-    const std::optional<QString> chosen = settingsPrompts().openFile(this, question);
+    const std::optional<QString> chosen = AskPresetFile(this, handler->GetPresetDir());
     if (!chosen) return;
     handler->LoadUserPreset(*chosen);
     PresetToControls();

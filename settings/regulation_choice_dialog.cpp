@@ -190,11 +190,7 @@ bool TSelectMV::CopyInto(const QString& source, const QString& target) {
 void TSelectMV::Import() {
     TVTPresetHandler* handler = presetHandler.load();
     if (handler == nullptr) return;
-    TOpenFileQuestion question;
-    question.title = GetLangText(845);
-    question.filter = GetLangText(840) + QLatin1Char('|') + GetLangText(844);
-    question.startFolder = handler->GetPresetDir();
-    const std::optional<QString> chosen = settingsPrompts().openFile(this, question);
+    const std::optional<QString> chosen = AskPresetFile(this, handler->GetPresetDir());
     if (!chosen) return;
     const TVTPreset p = handler->LoadPreset(*chosen);
     const QString info = CurrentLanguage() == 2 ? p.InfoE : p.InfoD;

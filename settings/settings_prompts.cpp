@@ -5,6 +5,8 @@
 #include <QInputDialog>
 #include <QStringList>
 
+#include "ui_kit/text_table.h"
+
 namespace {
 
 std::optional<QString> AskOpenFile(QWidget* owner, const TOpenFileQuestion& q) {
@@ -42,6 +44,14 @@ TSettingsPrompts PlatformPrompts() { return {AskOpenFile, AskFolder, AskColour, 
 TSettingsPrompts& settingsPrompts() {
     static TSettingsPrompts prompts = PlatformPrompts();
     return prompts;
+}
+
+std::optional<QString> AskPresetFile(QWidget* owner, const QString& presetFolder) {
+    TOpenFileQuestion question;
+    question.title = GetLangText(845);
+    question.filter = GetLangText(840) + QLatin1Char('|') + GetLangText(844);
+    question.startFolder = presetFolder;
+    return settingsPrompts().openFile(owner, question);
 }
 
 void ResetSettingsPrompts() { settingsPrompts() = PlatformPrompts(); }

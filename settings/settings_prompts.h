@@ -31,6 +31,8 @@ struct TSettingsPrompts {
 
 // The hooks in use; each starts as the platform's dialog.
 TSettingsPrompts& settingsPrompts();
+// The question for a preset file to load, starting in the preset folder.
+std::optional<QString> AskPresetFile(QWidget* owner, const QString& presetFolder);
 // Puts every hook back to the platform's dialog.
 void ResetSettingsPrompts();
 
