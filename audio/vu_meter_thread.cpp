@@ -65,10 +65,10 @@ bool TVuThread::ProcessNewSamples() {
     ringReader_.TakeLost();  // a meter only shows the present: what it missed does not matter
     if (n <= 0) return false;
     lastReadPos = ringReader_.Position();
-    ringReader_.Consume(n);
     ReturnPeaks(n);
     if (doTwo) ProcessTwo(n);
     else ProcessOne(n);
+    ringReader_.Consume(n);  // only after the reads: the producer may write these slots again
     Publish();
     if (notify_) notify_(kNotifyVuRefresh, 2);
     else PostMainNotify(kNotifyVuRefresh, 2);

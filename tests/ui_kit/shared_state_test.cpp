@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -43,33 +44,59 @@ TEST(SampleRingReader, FollowsTheWriterAcrossAFreshStartAndCountsALap) {
     EXPECT_EQ(NextRingSlot(kSampleRingSize - 1, kSampleRingSize), 0);
 }
 
-// A producer that laps the ring writes slots a reader read a lap earlier;
-// the reader's hand-over orders those reads before the new writes.
-TEST(SampleRingConcurrent, AProducerLappingTheReaderWritesOnlySlotsAlreadyRead) {
+// A real input writes a lap in 15 s while a reader copies a chunk in
+// microseconds; this test stands in for that pacing: the producer first laps
+// a parked reader twice, then keeps within the whole data ahead of it.
+// Every sample carries its own index, so a skipped, stale or overwritten
+// slot shows as a wrong value.
+TEST(SampleRingConcurrent, ALappedReaderSkipsToWholeDataAndReadsEverySampleAfterIt) {
     AllocateSampleRings();
     constexpr int32_t kBlock = 4800;
-    constexpr int32_t kBlocks = 3 * kSampleRingSize / kBlock;  // three laps
+    constexpr int64_t kLapped = 2 * int64_t{kSampleRingSize};
+    constexpr int64_t kTotal = 3 * int64_t{kSampleRingSize};
+    std::atomic<bool> lapped{false};
     std::atomic<bool> done{false};
+    std::atomic<int64_t> readerAt{-1};  // first sample of the chunk being read; -1 while parked
+
     std::thread producer([&] {
-        for (int32_t b = 0; b < kBlocks; ++b) {
+        for (int64_t written = 0; written < kTotal; written += kBlock) {
+            if (written == kLapped) lapped.store(true, std::memory_order_release);
+            while (written >= kLapped && (readerAt.load(std::memory_order_acquire) < 0 ||
+                                          written + kBlock > readerAt.load(std::memory_order_acquire) + SampleRingReader::kWholeSamples)) {
+                std::this_thread::yield();
+            }
             int32_t slot = ringWritePos.Slot();
             for (int32_t i = 0; i < kBlock; ++i, slot = NextRingSlot(slot, kSampleRingSize)) {
-                sampleRing1[slot] = static_cast<double>(b);
+                sampleRing1[slot] = static_cast<double>(written + i);
             }
             ringWritePos.Publish(kBlock);
         }
-        done.store(true);
+        done.store(true, std::memory_order_release);
     });
+
+    while (!lapped.load(std::memory_order_acquire)) std::this_thread::yield();
     SampleRingReader reader;
-    double sum = 0.0;
-    while (!done.load() || reader.Pending() > 0) {
-        const int32_t n = reader.Pending();
+    EXPECT_EQ(reader.Pending(), SampleRingReader::kWholeSamples);
+    EXPECT_EQ(reader.TakeLost(), kLapped - SampleRingReader::kWholeSamples);
+    int64_t next = kLapped - SampleRingReader::kWholeSamples;
+    int64_t wrongSamples = 0;
+    readerAt.store(next, std::memory_order_release);
+    for (;;) {
+        const bool last = done.load(std::memory_order_acquire);
+        const int32_t chunk = std::min(reader.Pending(), kBlock);
+        if (chunk == 0 && last) break;
         int32_t slot = reader.Position();
-        for (int32_t i = 0; i < n; ++i, slot = NextRingSlot(slot, kSampleRingSize)) sum += sampleRing1[slot];
-        reader.Consume(n);
+        for (int32_t i = 0; i < chunk; ++i, slot = NextRingSlot(slot, kSampleRingSize)) {
+            if (sampleRing1[slot] != static_cast<double>(next + i)) ++wrongSamples;
+        }
+        reader.Consume(chunk);
+        next += chunk;
+        readerAt.store(next, std::memory_order_release);
     }
     producer.join();
-    EXPECT_GT(sum, 0.0);
+    EXPECT_EQ(wrongSamples, 0);
+    EXPECT_EQ(next, kTotal);
+    EXPECT_EQ(reader.TakeLost(), 0);
 }
 
 TEST(RecordingRing, AppendWrapsAndResetClearsContentsAndPosition) {
