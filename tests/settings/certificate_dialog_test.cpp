@@ -122,16 +122,15 @@ TEST_F(CertificateFiles, WithoutATypedPhraseTheStoredOneIsChecked) {
 TEST_F(CertificateFiles, FileChoiceAndShowToggle) {
     TSSLManager manager(nullptr, {}, 96);
     manager.SetCertFileName(File("deleted.pfx"));
-    std::optional<TOpenFileQuestion> asked;
-    settingsPrompts().openFile = [&](QWidget*, const TOpenFileQuestion& q) {
-        asked = q;
-        return std::optional<QString>();
-    };
+    dialogs.ScriptOpenFileCancel();
     manager.PickCertFile();
-    ASSERT_TRUE(asked.has_value());
-    EXPECT_TRUE(asked->fileName.isEmpty());
+    ASSERT_EQ(dialogs.openFileRequests().size(), 1u);
+    EXPECT_TRUE(dialogs.openFileRequests().back().fileName.isEmpty()) << "a file that is gone is not proposed";
     EXPECT_EQ(manager.GetCertFileName(), File("deleted.pfx"));
-    ResetSettingsPrompts();
+    const QString chosen = File("chosen.pfx");
+    dialogs.ScriptOpenFile(chosen);
+    manager.PickCertFile();
+    EXPECT_EQ(manager.GetCertFileName(), chosen);
     EXPECT_FALSE(manager.PhraseShown());
     manager.ToggleShow();
     EXPECT_TRUE(manager.PhraseShown());

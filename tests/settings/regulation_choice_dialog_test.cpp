@@ -50,7 +50,7 @@ protected:
         return path;
     }
     void Choose(const QString& file) {
-        settingsPrompts().openFile = [file](QWidget*, const TOpenFileQuestion&) { return std::optional<QString>(file); };
+        dialogs.ScriptOpenFile(file);
     }
 
     QTemporaryDir dir;
