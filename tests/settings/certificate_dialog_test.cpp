@@ -12,6 +12,7 @@
 #include "platform/user_dialogs.h"
 #include "settings/certificate_dialog.h"
 #include "settings/settings_prompts.h"
+#include "support/screenshot_path.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/palette.h"
 #include "ui_kit/shared_state.h"
@@ -140,9 +141,7 @@ TEST_F(CertificateFiles, FileChoiceAndShowToggle) {
         SetColorScheme(scheme);
         TSSLManager shown(nullptr, {}, 96);
         shown.show();
-        const QString dir = qEnvironmentVariableIsSet("VELTARO_SCREENSHOT_DIR") ? qEnvironmentVariable("VELTARO_SCREENSHOT_DIR")
-                                                                               : QDir::currentPath();
-        EXPECT_TRUE(shown.grab().toImage().save(QDir(dir).filePath(QStringLiteral("certificate_scheme%1.png").arg(scheme))));
+        EXPECT_TRUE(shown.grab().toImage().save(test_support::ScreenshotPath(QStringLiteral("certificate_scheme%1.png").arg(scheme))));
     }
     SetColorScheme(kSchemeDark);
 }

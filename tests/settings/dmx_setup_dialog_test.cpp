@@ -18,6 +18,7 @@
 #include "settings/modal_runner.h"
 #include "settings/options_dialog.h"
 #include "support/fake_main_window.h"
+#include "support/screenshot_path.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/notifications.h"
 #include "ui_kit/palette.h"
@@ -178,9 +179,7 @@ TEST_F(DmxSetup, Screenshots) {
         editor.Init(kWarnScene);
         editor.SelectChannel(12);
         editor.show();
-        const QString out = qEnvironmentVariableIsSet("VELTARO_SCREENSHOT_DIR") ? qEnvironmentVariable("VELTARO_SCREENSHOT_DIR")
-                                                                               : QDir::currentPath();
-        EXPECT_TRUE(editor.grab().toImage().save(QDir(out).filePath(QStringLiteral("dmx_setup_scheme%1.png").arg(scheme))));
+        EXPECT_TRUE(editor.grab().toImage().save(test_support::ScreenshotPath(QStringLiteral("dmx_setup_scheme%1.png").arg(scheme))));
     }
     SetColorScheme(kSchemeDark);
 }
