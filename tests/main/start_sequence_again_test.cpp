@@ -40,8 +40,15 @@ protected:
 TEST_F(StartSequenceAgain, BasicSettingsComeAtEveryStartUntilConfirmed) {
     Start();
     EXPECT_EQ(basicSettingsShown, 1);
+    // An answer that arrives while the sequence waits in its own dialog does
+    // not start it once more inside itself.
+    SetModalRunner<TGrundeinstellung>([this](TGrundeinstellung&) {
+        ++basicSettingsShown;
+        window->InfoAnswer(8);
+        return 0;
+    });
     AnswerFromTheInfoWindow(7);
-    EXPECT_EQ(basicSettingsShown, 2) << "cancelled at the first start, they are asked again";
+    EXPECT_EQ(basicSettingsShown, 2) << "cancelled at the first start, they are asked again, once";
     SetModalRunner<TGrundeinstellung>([this](TGrundeinstellung&) {
         ++basicSettingsShown;
         return 1;

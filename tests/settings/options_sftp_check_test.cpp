@@ -13,6 +13,7 @@
 #include "platform/user_dialogs.h"
 #include "remote/sshd_fixture.h"
 #include "settings/options_dialog.h"
+#include "support/screenshot_path.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/shared_state.h"
 #include "ui_kit/text_table.h"
@@ -58,6 +59,9 @@ TEST_F(OptionsSftpCheck, AGoodLoginMakesTheSubFolderAndEndsWithItsPath) {
     EXPECT_EQ(lines[lines.size() - 2], QString()) << "no error, though the folder was probed before it was made";
     EXPECT_EQ(lines.last(), GetLangText(kDoneText));
     EXPECT_TRUE(QFileInfo(server_->home() + "/reports/2026").isDir());
+    dialog_->Select_Window(TvtpOptionen::tsSFTP);
+    dialog_->show();
+    EXPECT_TRUE(dialog_->grab().save(test_support::ScreenshotPath("options_sftp_check_log.png")));
 
     // Checked again without making it, a folder that is not there is named.
     const QStringList missing = Check(server_->password(), "elsewhere", server_->port(), false);
