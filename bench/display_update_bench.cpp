@@ -81,6 +81,7 @@ struct RunningWindow {
             reg.OpenKey(kSettingsKey, true);
             reg.WriteString("WaveInName", platform::kSimulatedSineName);
             reg.WriteInteger("CurrentNaKoS", 1);
+            reg.WriteBool("GrundEinstellung", true);  // no basic settings dialog waits for a person
             reg.CloseKey();
         }
         for (auto& offset : appliedCalOffset) offset.store(120.0);

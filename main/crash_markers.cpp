@@ -148,7 +148,9 @@ RotationResult RotateBackups(const QString& basisPfad, const QString& userPfad, 
 // measurement over them, then offered for restoring.
 void TVTProMaster::CheckForAbortedRun() {
     if (!crash_markers::CheckAbortedRun(fields_.basisPfad)) {
-        fields_.RestorePfad = fields_.userPfad;
+        // A start sequence run again finds the backups moved already; the
+        // folder they were moved to stays the one offered.
+        if (fields_.RestorePfad.isEmpty()) fields_.RestorePfad = fields_.userPfad;
         return;
     }
     const crash_markers::RotationResult rotation =

@@ -813,4 +813,7 @@ private:
     void TakeOptions(TvtpOptionen& dialog);
     void ApplyOptions();
     int32_t lastOptionsPage_ = 0;
+    // The start sequence run again on an answer of the info window (start_sequence_again.cpp)
+    void RunStartSequenceAgain();
+    bool startSequenceRuns_ = false;
 };

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QMenu>
 
+#include "audio/audio_start_stop.h"
 #include "main/main_window.h"
 #include "main/measurement_parameter_texts.h"
 #include "platform/user_dialogs.h"
@@ -93,8 +94,14 @@ QString TVTProMaster::CurrentParametersText() const {
         first = false;
         text += QuantityInfoText(curPreset, q);
     }
-    text += QStringLiteral("\r\n");
-    return RecordingInfoText(KorrTimesText(RefMicCalText(text)));
+    // Each builder makes its own lines from nothing (the reference microphone's
+    // replaces what it is given); they are joined here, one line break apiece.
+    const QString lineBreak = QStringLiteral("\r\n");
+    const QString calibration = CalDeviceInfoText();
+    text += lineBreak + (calibration.startsWith(lineBreak) ? calibration : lineBreak + calibration);
+    text += lineBreak + RefMicCalText(QString());
+    text += lineBreak + KorrTimesText(QString());
+    return RecordingInfoText(text);
 }
 
 void TVTProMaster::mInfoParameterClick() {

@@ -16,6 +16,8 @@ namespace {
 constexpr int32_t kInfoAnswerChangeDisplay = 3;
 constexpr int32_t kInfoAnswerCalibrate = 6;
 constexpr int32_t kInfoAnswerAudioSetup = 1;
+constexpr int32_t kInfoAnswerStartSequence = 7;
+constexpr int32_t kInfoAnswerStartSequenceToo = 8;
 
 }  // namespace
 
@@ -106,8 +108,11 @@ void TVTProMaster::WMMainNotify(uintptr_t code, intptr_t argument) {
 }
 
 void TVTProMaster::InfoAnswer(int32_t code) {
-    // Only closing and the display element picker are built; the follow-ups
-    // the other answers name come with the windows they open.
+    // These two keep the window that asked open while the start sequence runs.
+    if (code == kInfoAnswerStartSequence || code == kInfoAnswerStartSequenceToo) {
+        RunStartSequenceAgain();
+        return;
+    }
     CloseInfoWindow();
     if (code == kInfoAnswerChangeDisplay) SelectDisplayElement(pickArea.load());
     if (code == kInfoAnswerCalibrate) RunCalibration();

@@ -9,6 +9,8 @@
 #include "main/main_window.h"
 #include "platform/single_instance.h"
 #include "reports/password_prompt.h"
+#include "settings/basic_settings_dialog.h"
+#include "settings/modal_runner.h"
 #include "ui_kit/first_paint_reporter.h"
 #include "ui_kit/gui_dialogs.h"
 #include "ui_kit/message_box.h"
@@ -49,6 +51,10 @@ int main(int argc, char** argv) {
     // A first-paint measurement must not wait for a person: there the message
     // boxes are answered "closed" by the stand-in, which logs them to stderr.
     if (!EnvSet("VELTARO_BENCH_FIRST_PAINT")) platform::SetUserDialogs(&dialogs);
+    // Nor does the basic settings dialog of a first run wait there: it is
+    // cancelled, so it comes again at the next start.
+    if (EnvSet("VELTARO_BENCH_FIRST_PAINT"))
+        SetModalRunner<TGrundeinstellung>([](TGrundeinstellung&) { return 0; });
 
     QString why;
     switch (platform::AcquireInstanceGuard(kInstanceName, &why)) {

@@ -206,6 +206,7 @@ void TVTProMaster::InitAfterCreate() {
     ResetMidiOutputs();
     if (TDaten* display = fields_.AnzeigeDaten.load(); display && defaultDaten.load())
         defaultDaten.load()->CopyTo(*display);
+    if (!settings_.grundEin) ShowGrundeinstellung();
     CheckPowerStatus();
     if (!settings_.autoStart) {
         if (!FileToOpen.isEmpty() && QFileInfo(FileToOpen).isFile()) PostMainNotify(kNotifyOpenFileInViewer, 0);

@@ -91,6 +91,7 @@ void TVTProMaster::EndSessionStop() {
 // running measurement is stopped and saved without questions, then the
 // window closes.
 void TVTProMaster::WatchSessionEnd() {
+    if (sessionEndWatch_ != nullptr) return;  // the start sequence may run again
     SessionEndCallbacks callbacks;
     callbacks.refuseLogout = [this] { return !QueryEndSession(); };
     callbacks.logoutAgreed = [this] { EndSessionStop(); };

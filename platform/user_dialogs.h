@@ -97,6 +97,8 @@ struct OpenFileRequest {
     QString title;
     QString filter;
     QString startFolder;
+    QString fileName;       // pre-selected file; may be empty
+    bool mustExist = true;  // false also takes a typed name of a file not there (yet)
     QWidget* owner = nullptr;
 };
 

@@ -228,15 +228,5 @@ void TGrundeinstellung::ClickTick(Tick tick) {
 }
 
 void TGrundeinstellung::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        ButtonPress(pbOk);
-        done(1);
-        return;
-    }
-    if (event->key() == Qt::Key_Escape) {
-        ButtonPress(pbCancel);
-        done(2);
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (!AnswerEnterOrEscape(*this, *event, pbOk, pbCancel)) QDialog::keyPressEvent(event);
 }

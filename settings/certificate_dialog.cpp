@@ -131,15 +131,16 @@ void TSSLManager::ToggleShow() {
 }
 
 void TSSLManager::PickCertFile() {
-    TOpenFileQuestion question;
-    question.title = GetLangText(1196);
-    question.filter = GetLangText(1195) + QStringLiteral("|*.pfx");
+    platform::OpenFileRequest request;
+    request.title = GetLangText(1196);
+    request.filter = GetLangText(1195) + QStringLiteral("|*.pfx");
     if (QFileInfo(myFileName).isFile()) {
-        question.startFolder = QFileInfo(myFileName).absolutePath();
-        question.fileName = myFileName;
+        request.startFolder = QFileInfo(myFileName).absolutePath();
+        request.fileName = myFileName;
     }
-    question.mustExist = false;
-    if (const std::optional<QString> chosen = settingsPrompts().openFile(this, question)) SetCertFileName(*chosen);
+    request.mustExist = false;
+    request.owner = this;
+    if (const std::optional<QString> chosen = AskFileToOpen(request)) SetCertFileName(*chosen);
 }
 
 // The file must open before the server is told to use it: a wrong phrase

@@ -1,6 +1,7 @@
 #include "settings/dialog_parts.h"
 
 #include <QDialog>
+#include <QKeyEvent>
 
 #include "settings/tick_rows.h"
 #include "ui_kit/palette.h"
@@ -13,6 +14,16 @@ void SetUpSettingsDialog(QDialog& dialog, int32_t titleId) {
     dialog.setWindowTitle(GetLangText(titleId));
     dialog.setPalette(SchemeWidgetPalette(dialog.palette()));
     dialog.setAutoFillBackground(true);
+}
+
+bool AnswerEnterOrEscape(QDialog& dialog, const QKeyEvent& event, TPaintBox32* ok, TPaintBox32* cancel,
+                         const std::function<void()>& confirm) {
+    const bool enter = event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
+    if (!enter && event.key() != Qt::Key_Escape) return false;
+    ButtonPress(enter ? ok : cancel);
+    if (enter && confirm) confirm();
+    dialog.done(enter ? 1 : 2);
+    return true;
 }
 
 TPaintBox32* NewFlatButton(QWidget* parent, int32_t textId, std::function<void()> action) {

@@ -531,16 +531,6 @@ void TOptionenMessung::Save() {
 }
 
 void TOptionenMessung::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        ButtonPress(pbOk);
-        Confirm();
-        done(1);
-        return;
-    }
-    if (event->key() == Qt::Key_Escape) {
-        ButtonPress(pbCancel);
-        done(2);
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (!AnswerEnterOrEscape(*this, *event, pbOk, pbCancel, [this] { Confirm(); }))
+        QDialog::keyPressEvent(event);
 }

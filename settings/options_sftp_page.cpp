@@ -238,6 +238,10 @@ void TvtpOptionen::RunSftpCheck(bool makeSubDir) {
     };
     client.OnKeybdInteractive = [&askPassword](TSSH2Client&, QString& answer) { askPassword(answer); };
     if (!portValid) SftpLog(QStringLiteral("Port ") + QString::number(mySFTPPort) + QStringLiteral(" is no TCP port"));
+    // The client keeps the server's last status even through steps that
+    // recovered from it (a folder probed before it is made): its error text
+    // is told only when a step of the check failed.
+    bool failed = false;
     try {
         if (!portValid) throw ESSH2Exception(QString());
         client.Connect(QStringLiteral("/"));
@@ -248,19 +252,23 @@ void TvtpOptionen::RunSftpCheck(bool makeSubDir) {
             if (makeSubDir) {
                 if (client.OpenDir(sub, true, 0755))
                     client.OpenDir(QStringLiteral("/"), false, 0);
-                else
+                else {
+                    failed = true;
                     SftpLog(GetLangText(1245) + QLatin1Char(' ') + client.GetLastSSHError(0));
+                }
             }
-            if (client.ExistsDir(sub))
-                client.OpenDir(sub, false, 0);
-            else
+            if (client.ExistsDir(sub)) {
+                failed = !client.OpenDir(sub, false, 0);
+            } else {
+                failed = true;
                 SftpLog(QStringLiteral("Directory ") + typed + QStringLiteral(" does not exist"));
+            }
         }
         SftpLog(client.CurrentDirectory());
     } catch (...) {
-        // What went wrong is the last SSH error, logged below.
+        failed = true;  // what went wrong is the last SSH error, logged below
     }
-    SftpLog(client.GetLastSSHError(0));
+    SftpLog(failed ? client.GetLastSSHError(0) : QString());
     try {
         client.Disconnect();
     } catch (...) {

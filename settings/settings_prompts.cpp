@@ -3,20 +3,10 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
-#include <QStringList>
 
 #include "ui_kit/text_table.h"
 
 namespace {
-
-std::optional<QString> AskOpenFile(QWidget* owner, const TOpenFileQuestion& q) {
-    QFileDialog dialog(owner, q.title, q.startFolder, QtFileFilter(q.filter));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(q.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    if (!q.fileName.isEmpty()) dialog.selectFile(q.fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().front();
-}
 
 std::optional<QString> AskFolder(QWidget* owner, const QString& title, const QString& startFolder) {
     const QString chosen = QFileDialog::getExistingDirectory(owner, title, startFolder);
@@ -37,7 +27,7 @@ std::optional<QString> AskText(QWidget* owner, const QString& caption, const QSt
     return typed;
 }
 
-TSettingsPrompts PlatformPrompts() { return {AskOpenFile, AskFolder, AskColour, AskText}; }
+TSettingsPrompts PlatformPrompts() { return {AskFolder, AskColour, AskText}; }
 
 }  // namespace
 
@@ -46,21 +36,19 @@ TSettingsPrompts& settingsPrompts() {
     return prompts;
 }
 
+std::optional<QString> AskFileToOpen(const platform::OpenFileRequest& request) {
+    const platform::SaveFileAnswer answer = platform::userDialogs()->AskOpenFile(request);
+    if (!answer.ok()) return std::nullopt;
+    return answer.path;
+}
+
 std::optional<QString> AskPresetFile(QWidget* owner, const QString& presetFolder) {
-    TOpenFileQuestion question;
-    question.title = GetLangText(845);
-    question.filter = GetLangText(840) + QLatin1Char('|') + GetLangText(844);
-    question.startFolder = presetFolder;
-    return settingsPrompts().openFile(owner, question);
+    platform::OpenFileRequest request;
+    request.title = GetLangText(845);
+    request.filter = GetLangText(840) + QLatin1Char('|') + GetLangText(844);
+    request.startFolder = presetFolder;
+    request.owner = owner;
+    return AskFileToOpen(request);
 }
 
 void ResetSettingsPrompts() { settingsPrompts() = PlatformPrompts(); }
-
-QString QtFileFilter(const QString& programFilter) {
-    const QStringList parts = programFilter.split(QLatin1Char('|'));
-    QStringList entries;
-    for (int i = 0; i + 1 < parts.size(); i += 2)
-        entries << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) +
-                       QLatin1Char(')');
-    return entries.join(QStringLiteral(";;"));
-}

@@ -111,7 +111,8 @@ platform::SaveFileAnswer GuiDialogs::AskOpenFile(const platform::OpenFileRequest
     }
     QFileDialog dialog(request.owner, request.title, request.startFolder, QtNameFilter(request.filter));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return platform::SaveFileAnswer{};
     return platform::SaveFileAnswer{true, dialog.selectedFiles().constFirst()};
 }

@@ -322,6 +322,14 @@ TEST_F(AbortedRunAtStart, StoppedButNotFinishedOffersTheRestoreFromTheRotationFo
     TDaten back;
     ASSERT_EQ(back.LoadFromFile(target, kLoadEverything), kLoadDone);
     EXPECT_EQ(back.GetWerteAnzahl(), 12);
+
+    // The start sequence run again finds the backups moved and keeps their folder.
+    const QString rotated = *offeredFolder;
+    offeredFolder.reset();
+    AnswerRestoreDialog(QString());
+    window->InfoAnswer(7);
+    EXPECT_FALSE(offeredFolder.has_value());
+    EXPECT_EQ(window->Fields().RestorePfad, rotated);
     Exit();
 }
 

@@ -20,6 +20,8 @@
 #include "platform/registry.h"
 #include "platform/simulated_audio.h"
 #include "platform/user_dialogs.h"
+#include "settings/basic_settings_dialog.h"
+#include "settings/modal_runner.h"
 #include "support/hide_machine_sound_devices.h"
 #include "support/process_until.h"
 #include "ui_kit/palette.h"
@@ -50,9 +52,15 @@ protected:
         Registry::SetHiveFiles(dir.filePath("user.hive"), dir.filePath("machine.hive"));
         platform::SetUserDialogs(&dialogs);
         language.store(2);
+        // A fresh hive's start shows the basic settings; cancelled, they change nothing.
+        SetModalRunner<TGrundeinstellung>([this](TGrundeinstellung&) {
+            ++basicSettingsShown;
+            return 0;
+        });
     }
     void TearDown() override {
         window.reset();
+        SetModalRunner<TGrundeinstellung>({});
         platform::SetUserDialogs(nullptr);
         Registry::SetHiveFiles(QString(), QString());
         platform::ClearKnownFolderOverrides();
@@ -103,6 +111,7 @@ protected:
     std::unique_ptr<TVTProMaster> window;
     std::vector<uintptr_t> seen;
     std::vector<std::pair<uintptr_t, intptr_t>> handled;  // the same with their arguments
+    int basicSettingsShown = 0;
 };
 
 }  // namespace test_support

@@ -15,10 +15,12 @@
 #include "settings/measurement_options_dialog.h"
 #include "settings/modal_runner.h"
 #include "settings/regulation_choice_dialog.h"
+#include "store/measurement_store.h"
 #include "store/preset_handler.h"
 #include "settings/options_dialog.h"
 #include "settings/tick_rows.h"
 #include "ui_kit/message_box.h"
+#include "ui_kit/text_helpers.h"
 #include "ui_kit/text_table.h"
 
 namespace {
@@ -247,6 +249,30 @@ TEST_F(OptionsActions, TheMeasurementMenuExplainsAMissingCalibrationAndNamesTheP
     window->mInfoParameterClick();
     EXPECT_EQ(dialogs.infos().back().header, "Current Settings");
     EXPECT_TRUE(dialogs.infos().back().info.contains("Selected Configuration: "));
+}
+
+TEST_F(OptionsActions, TheCurrentParametersShowTheCalibrationAndKeepEveryBlock) {
+    Start();
+    TDaten* store = defaultDaten.load();
+    ASSERT_NE(store, nullptr);
+    const platform::TDateTime refMic = platform::EncodeDateTime(2026, 5, 6, 7, 8, 0, 0);
+    store->SetVMicCalTime(refMic);
+    const QString uncalibrated = window->CurrentParametersText();
+    EXPECT_TRUE(uncalibrated.startsWith("Selected Configuration: ")) << "the reference microphone's line replaced it";
+    const qsizetype none = uncalibrated.indexOf("\r\n" + GetLangText(170));
+    const qsizetype mic = uncalibrated.indexOf("\r\n" + GetLangText(171) + DateTimeText(refMic));
+    const qsizetype corrections = uncalibrated.indexOf(GetLangText(174));
+    EXPECT_GT(none, 0);
+    EXPECT_GT(mic, none);
+    EXPECT_GT(corrections, mic);
+
+    store->SetCalTime(platform::EncodeDateTime(2026, 5, 1, 9, 0, 0, 0));
+    window->Fields().KalIOMode.store(2);
+    const QString calibrated = window->CurrentParametersText();
+    EXPECT_FALSE(calibrated.contains(GetLangText(170)));
+    const qsizetype when = calibrated.indexOf("\r\n\r\n" + GetLangText(165));
+    EXPECT_GT(when, 0) << calibrated.toStdString();
+    EXPECT_GT(calibrated.indexOf(GetLangText(166) + GetLangText(851) + "\r\n" + GetLangText(171)), when);
 }
 
 TEST_F(OptionsActions, TheRegulationChoiceMakesTheChosenPresetCurrent) {

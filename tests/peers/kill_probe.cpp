@@ -73,6 +73,7 @@ bool WriteStartSettings(bool autoStart) {
     reg.WriteString("WaveInName", platform::kSimulatedSineName);
     reg.WriteBool("IOStart", false);
     reg.WriteBool("AutoStart", autoStart);
+    reg.WriteBool("GrundEinstellung", true);  // the basic settings were confirmed once by hand
     if (!reg.CloseKey()) return false;
     if (!reg.OpenKey(platform::kSimulatedAudioKey, true)) return false;
     reg.WriteFloat("SineLevel", -20.0);

@@ -1,14 +1,7 @@
 // The Art-Net output against a node played by the test on 127.0.0.2: the
 // ArtDmx rhythm of the limit state, the poll and its replies, our answer to
 // another controller's poll, and the ways the output ends by itself.
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
-
-#include <arpa/inet.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -17,71 +10,15 @@
 
 #include "remote/art_net_drive.h"
 #include "remote/dmx_data.h"
+#include "remote/udp_peer.h"
 #include "support/fake_main_window.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/shared_state.h"
 
 namespace {
 
-in_addr Ip(const char* text) {
-    in_addr a{};
-    inet_pton(AF_INET, text, &a);
-    return a;
-}
-
-sockaddr_in Address(const char* ip, uint16_t port) {
-    sockaddr_in s{};
-    s.sin_family = AF_INET;
-    s.sin_port = htons(port);
-    s.sin_addr = Ip(ip);
-    return s;
-}
-
-// A UDP socket of the test, bound to ip:port.
-class Peer {
-public:
-    Peer(const char* ip, uint16_t port, bool reuse) {
-        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        if (reuse) setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        const sockaddr_in at = Address(ip, port);
-        bound_ = bind(fd_, reinterpret_cast<const sockaddr*>(&at), sizeof at) == 0;
-    }
-    ~Peer() { close(fd_); }
-    bool Bound() const { return bound_; }
-    uint16_t Port() const {
-        sockaddr_in at{};
-        socklen_t len = sizeof at;
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&at), &len);
-        return ntohs(at.sin_port);
-    }
-    // The next datagram, waiting up to 5 s while the program's events run.
-    QByteArray Receive() {
-        QDeadlineTimer deadline(5000);
-        while (!deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            pollfd p{fd_, POLLIN, 0};
-            if (poll(&p, 1, 5) == 1) return ReadNow();
-        }
-        return {};
-    }
-    // A datagram already waiting, else empty.
-    QByteArray ReadNow() {
-        QByteArray buffer(65536, '\0');
-        socklen_t len = sizeof from;
-        const ssize_t n = recvfrom(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &len);
-        return n < 0 ? QByteArray() : buffer.left(n);
-    }
-    void SendTo(const char* ip, uint16_t port, const QByteArray& data) {
-        const sockaddr_in to = Address(ip, port);
-        sendto(fd_, data.constData(), data.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    }
-    sockaddr_in from{};
-
-private:
-    int fd_ = -1;
-    bool bound_ = false;
-};
+using test_support::Ip;
+using test_support::Peer;
 
 class RunningWindow : public test_support::FakeMainWindow {
 public:

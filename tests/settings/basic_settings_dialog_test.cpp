@@ -6,6 +6,7 @@
 
 #include "settings/basic_settings_dialog.h"
 #include "settings/tick_rows.h"
+#include "support/screenshot_path.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/palette.h"
 #include "ui_kit/shared_state.h"
@@ -88,9 +89,7 @@ TEST_F(BasicSettings, Screenshots) {
         shown.SetMikroanzahl(2);
         shown.SetUsePw(true);
         shown.show();
-        const QString dir = qEnvironmentVariableIsSet("VELTARO_SCREENSHOT_DIR") ? qEnvironmentVariable("VELTARO_SCREENSHOT_DIR")
-                                                                               : QDir::currentPath();
-        EXPECT_TRUE(shown.grab().toImage().save(QDir(dir).filePath(QStringLiteral("basic_settings_scheme%1.png").arg(scheme))));
+        EXPECT_TRUE(shown.grab().toImage().save(test_support::ScreenshotPath(QStringLiteral("basic_settings_scheme%1.png").arg(scheme))));
     }
     SetColorScheme(kSchemeDark);
 }

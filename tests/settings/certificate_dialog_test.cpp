@@ -12,6 +12,7 @@
 #include "platform/user_dialogs.h"
 #include "settings/certificate_dialog.h"
 #include "settings/settings_prompts.h"
+#include "support/screenshot_path.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/palette.h"
 #include "ui_kit/shared_state.h"
@@ -122,16 +123,15 @@ TEST_F(CertificateFiles, WithoutATypedPhraseTheStoredOneIsChecked) {
 TEST_F(CertificateFiles, FileChoiceAndShowToggle) {
     TSSLManager manager(nullptr, {}, 96);
     manager.SetCertFileName(File("deleted.pfx"));
-    std::optional<TOpenFileQuestion> asked;
-    settingsPrompts().openFile = [&](QWidget*, const TOpenFileQuestion& q) {
-        asked = q;
-        return std::optional<QString>();
-    };
+    dialogs.ScriptOpenFileCancel();
     manager.PickCertFile();
-    ASSERT_TRUE(asked.has_value());
-    EXPECT_TRUE(asked->fileName.isEmpty());
+    ASSERT_EQ(dialogs.openFileRequests().size(), 1u);
+    EXPECT_TRUE(dialogs.openFileRequests().back().fileName.isEmpty()) << "a file that is gone is not proposed";
     EXPECT_EQ(manager.GetCertFileName(), File("deleted.pfx"));
-    ResetSettingsPrompts();
+    const QString chosen = File("chosen.pfx");
+    dialogs.ScriptOpenFile(chosen);
+    manager.PickCertFile();
+    EXPECT_EQ(manager.GetCertFileName(), chosen);
     EXPECT_FALSE(manager.PhraseShown());
     manager.ToggleShow();
     EXPECT_TRUE(manager.PhraseShown());
@@ -141,9 +141,7 @@ TEST_F(CertificateFiles, FileChoiceAndShowToggle) {
         SetColorScheme(scheme);
         TSSLManager shown(nullptr, {}, 96);
         shown.show();
-        const QString dir = qEnvironmentVariableIsSet("VELTARO_SCREENSHOT_DIR") ? qEnvironmentVariable("VELTARO_SCREENSHOT_DIR")
-                                                                               : QDir::currentPath();
-        EXPECT_TRUE(shown.grab().toImage().save(QDir(dir).filePath(QStringLiteral("certificate_scheme%1.png").arg(scheme))));
+        EXPECT_TRUE(shown.grab().toImage().save(test_support::ScreenshotPath(QStringLiteral("certificate_scheme%1.png").arg(scheme))));
     }
     SetColorScheme(kSchemeDark);
 }

@@ -13,6 +13,7 @@
 #include "settings/measurement_options_dialog.h"
 #include "settings/tick_rows.h"
 #include "store/preset_handler.h"
+#include "support/screenshot_path.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/palette.h"
 #include "ui_kit/shared_state.h"
@@ -158,9 +159,7 @@ TEST_F(MeasurementOptions, Screenshots) {
         M d(nullptr, 96);
         d.InitUserPreset(Stored());
         d.show();
-        const QString out = qEnvironmentVariableIsSet("VELTARO_SCREENSHOT_DIR") ? qEnvironmentVariable("VELTARO_SCREENSHOT_DIR")
-                                                                               : QDir::currentPath();
-        EXPECT_TRUE(d.grab().toImage().save(QDir(out).filePath(QStringLiteral("measurement_options_scheme%1.png").arg(scheme))));
+        EXPECT_TRUE(d.grab().toImage().save(test_support::ScreenshotPath(QStringLiteral("measurement_options_scheme%1.png").arg(scheme))));
     }
     SetColorScheme(kSchemeDark);
 }

@@ -31,6 +31,7 @@
 #include "settings/tick_rows.h"
 #include "store/measuring_preset.h"
 #include "support/sntp_responder.h"
+#include "support/screenshot_path.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/palette.h"
 #include "ui_kit/services/clock.h"
@@ -43,12 +44,6 @@ namespace {
 void ClickRow(TTickRows* box, int row = 0) {
     const int n = static_cast<int>(box->Rows().size());
     gui_test::Click(box, QPoint(box->width() / 2, box->height() * (2 * row + 1) / (2 * n)));
-}
-
-QString ShotPath(const QString& file) {
-    const QString dir = qEnvironmentVariableIsSet("VELTARO_SCREENSHOT_DIR") ? qEnvironmentVariable("VELTARO_SCREENSHOT_DIR")
-                                                                           : QDir::currentPath();
-    return QDir(dir).filePath(file);
 }
 
 class OptionsDialog : public ::testing::Test {
@@ -484,7 +479,7 @@ TEST_P(OptionsScreenshots, EveryPageInTheScheme) {
         QApplication::processEvents();
         const QImage shot = d.grab().toImage();
         ASSERT_FALSE(shot.isNull());
-        EXPECT_TRUE(shot.save(ShotPath(QStringLiteral("options_page%1_scheme%2.png").arg(page).arg(GetParam()))));
+        EXPECT_TRUE(shot.save(test_support::ScreenshotPath(QStringLiteral("options_page%1_scheme%2.png").arg(page).arg(GetParam()))));
     }
     SetColorScheme(kSchemeDark);
 }

@@ -12,6 +12,7 @@
 #include "settings/regulation_choice_dialog.h"
 #include "settings/settings_prompts.h"
 #include "store/preset_handler.h"
+#include "support/screenshot_path.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/palette.h"
 #include "ui_kit/shared_state.h"
@@ -50,7 +51,7 @@ protected:
         return path;
     }
     void Choose(const QString& file) {
-        settingsPrompts().openFile = [file](QWidget*, const TOpenFileQuestion&) { return std::optional<QString>(file); };
+        dialogs.ScriptOpenFile(file);
     }
 
     QTemporaryDir dir;
@@ -138,9 +139,7 @@ TEST_F(RegulationChoice, Screenshots) {
         SetColorScheme(scheme);
         TSelectMV d(nullptr, 96);
         d.show();
-        const QString out = qEnvironmentVariableIsSet("VELTARO_SCREENSHOT_DIR") ? qEnvironmentVariable("VELTARO_SCREENSHOT_DIR")
-                                                                               : QDir::currentPath();
-        EXPECT_TRUE(d.grab().toImage().save(QDir(out).filePath(QStringLiteral("regulation_choice_scheme%1.png").arg(scheme))));
+        EXPECT_TRUE(d.grab().toImage().save(test_support::ScreenshotPath(QStringLiteral("regulation_choice_scheme%1.png").arg(scheme))));
     }
     SetColorScheme(kSchemeDark);
 }
