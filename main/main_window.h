@@ -813,4 +813,6 @@ private:
     void TakeOptions(TvtpOptionen& dialog);
     void ApplyOptions();
     int32_t lastOptionsPage_ = 0;
+    // Audio set-up at start (audio_interfaces.cpp)
+    void StartUpAudioSetup();
 };

@@ -141,15 +141,7 @@ protected:
         AudioInFixture::SetUp();
         server = std::make_unique<TestJackServer>(256, serverRate);
         if (!server->Ready()) GTEST_SKIP() << "no JACK server for this test: " << qPrintable(server->Reason());
-        const QString id = InstallAsioDriver("JACK", platform::kJackAsioClsid, "libjack.so.0");
-        main.fields.IOMode.store(1);
-        main.fields.AsioGuid = QUuid(id);
-        main.fields.ASIODeviceName = "JACK";
-        main.fields.ASIOInputID.store(0);
-        main.fields.ASIOInputIDV.store(1);
-        main.fields.ASIOOutputID.store(0);
-        main.fields.amb.store(1024);
-        main.fields.asio96.store(false);
+        ChooseAsioDriver("JACK", platform::kJackAsioClsid, "libjack.so.0");
         ASSERT_TRUE(ramp.Open());
     }
 

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "audio/audio_device_setup.h"
 #include "main/main_window.h"
 #include "platform/known_folders.h"
 #include "platform/registry.h"
@@ -50,9 +51,16 @@ protected:
         Registry::SetHiveFiles(dir.filePath("user.hive"), dir.filePath("machine.hive"));
         platform::SetUserDialogs(&dialogs);
         language.store(2);
+        // A start with no interface chosen opens the audio device dialog
+        // modally: answered here, so that no test waits on it.
+        SetIOSelectShow([this](TIOSelect&) {
+            ++audioSetupShows;
+            return 2;  // Cancel
+        });
     }
     void TearDown() override {
         window.reset();
+        SetIOSelectShow(nullptr);
         platform::SetUserDialogs(nullptr);
         Registry::SetHiveFiles(QString(), QString());
         platform::ClearKnownFolderOverrides();
@@ -103,6 +111,7 @@ protected:
     std::unique_ptr<TVTProMaster> window;
     std::vector<uintptr_t> seen;
     std::vector<std::pair<uintptr_t, intptr_t>> handled;  // the same with their arguments
+    int audioSetupShows = 0;  // the audio device dialog's shows, each answered with Cancel
 };
 
 }  // namespace test_support
