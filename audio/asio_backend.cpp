@@ -73,32 +73,50 @@ QString Filled(int32_t textId, const QString& s, int32_t d) {
 
 bool Supported(int32_t type) { return type >= kAsioInt16LSB && type <= kAsioFloat64LSB; }
 
+// The sample of one input type as a double: the type fixed at compile time,
+// so that a half-buffer's loop decides it once, not per sample.
+template <int32_t Type>
+double Decode(const uint8_t* sample) {
+    double v = 0.0;
+    AsioSampleToDouble(sample, Type, &v);
+    return v;
+}
+
+// m samples of one channel's half-buffer into ring from pos: each one input
+// sample, or with a96 the mean of two in a row.
+template <int32_t Type>
+void ConvertChannel(const uint8_t* in, bool a96, int32_t m, std::vector<double>& ring, int32_t pos) {
+    const int32_t bytes = AsioSampleSize(Type);
+    const auto size = static_cast<int32_t>(ring.size());
+    for (int32_t i = 0; i < m; ++i) {
+        ring[pos] = a96 ? (Decode<Type>(in + 2 * i * bytes) + Decode<Type>(in + (2 * i + 1) * bytes)) / 2.0
+                        : Decode<Type>(in + i * bytes);
+        pos = NextRingSlot(pos, size);
+    }
+}
+
+void ConvertChannelOfType(int32_t type, const uint8_t* in, bool a96, int32_t m, std::vector<double>& ring, int32_t pos) {
+    switch (type) {
+    case kAsioInt16LSB: ConvertChannel<kAsioInt16LSB>(in, a96, m, ring, pos); break;
+    case kAsioInt24LSB: ConvertChannel<kAsioInt24LSB>(in, a96, m, ring, pos); break;
+    case kAsioInt32LSB: ConvertChannel<kAsioInt32LSB>(in, a96, m, ring, pos); break;
+    case kAsioFloat32LSB: ConvertChannel<kAsioFloat32LSB>(in, a96, m, ring, pos); break;
+    case kAsioFloat64LSB: ConvertChannel<kAsioFloat64LSB>(in, a96, m, ring, pos); break;
+    default: break;
+    }
+}
+
 // One half-buffer of the input entries into the rings; published also when
 // nothing was converted.
 void ConvertHalf(int32_t index, bool a96, int32_t size) {
     const int32_t type = asioInType.load(std::memory_order_relaxed);
-    const int32_t bytes = AsioSampleSize(type);
-    const auto ringSize = static_cast<int32_t>(sampleRing1.size());
     int32_t converted = 0;
-    if (Supported(type) && ringSize > 0 && IsInputRunning() && run.inputs > 0) {
-        const bool second = IsSecondInputRunning() && run.inputs > 1;
+    if (Supported(type) && !sampleRing1.empty() && IsInputRunning() && run.inputs > 0) {
         const int32_t m = a96 ? size / 2 : size;
-        const int32_t step = a96 ? 2 : 1;
-        const auto* in1 = static_cast<const uint8_t*>(run.infos[0].buffers[index]);
-        const auto* in2 = second ? static_cast<const uint8_t*>(run.infos[1].buffers[index]) : nullptr;
-        auto sampleAt = [&](const uint8_t* base, int32_t i) {
-            double v = 0.0, w = 0.0;
-            AsioSampleToDouble(base + i * step * bytes, type, &v);
-            if (!a96) return v;
-            AsioSampleToDouble(base + (i * step + 1) * bytes, type, &w);
-            return (v + w) / 2.0;
-        };
-        int32_t pos = ringWritePos.Slot();
-        for (int32_t i = 0; i < m; ++i) {
-            sampleRing1[pos] = sampleAt(in1, i);
-            if (in2) sampleRing2[pos] = sampleAt(in2, i);
-            pos = NextRingSlot(pos, ringSize);
-        }
+        const int32_t pos = ringWritePos.Slot();
+        ConvertChannelOfType(type, static_cast<const uint8_t*>(run.infos[0].buffers[index]), a96, m, sampleRing1, pos);
+        if (IsSecondInputRunning() && run.inputs > 1)
+            ConvertChannelOfType(type, static_cast<const uint8_t*>(run.infos[1].buffers[index]), a96, m, sampleRing2, pos);
         converted = m;
     }
     ringWritePos.Publish(converted);

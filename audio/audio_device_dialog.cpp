@@ -288,6 +288,15 @@ void TIOSelect::BuildControls() {
     p.setColor(QPalette::WindowText, QColorOf(clText));
     setPalette(p);
     setAutoFillBackground(true);
+    // The platform style shades a group box's inside, where the option
+    // selectors, drawn on the dialog's own background, stood out as a band:
+    // the groups get a plain frame on that background instead.
+    const QString plainFrame =
+        QStringLiteral("QGroupBox { border: 1px solid %1; border-radius: 3px; margin-top: 1.3em; padding-top: 0.3em; }"
+                       "QGroupBox::title { subcontrol-origin: margin; left: 0px; }"
+                       "QGroupBox, QLabel { color: %2; }")
+            .arg(QColorOf32(clFrame32).name(), QColorOf(clText).name());
+    for (QGroupBox* g : {gbWave, gbAsio, gbWas}) g->setStyleSheet(plainFrame);
 }
 
 void TIOSelect::LayoutForScale(double scale) {

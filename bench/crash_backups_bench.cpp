@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_main.h"
 #include "platform/files.h"
 #include "store/crash_backups.h"
 #include "store/measurement_store.h"
@@ -236,12 +237,7 @@ void PrintComparison() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    if (const int failed = bench::RunBenchmarks(argc, argv)) return failed;
     PrintComparison();
     return 0;
 }

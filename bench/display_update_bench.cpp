@@ -24,6 +24,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench_main.h"
 #include "main/display_areas.h"
 #include "main/main_window.h"
 #include "main/peak_display.h"
@@ -160,7 +161,7 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     const QString program = QString::fromLocal8Bit(argv[0]);
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    bench::UseOffscreenUnlessChosen();
     {
         QApplication app(argc, argv);
         QApplication::setQuitOnLastWindowClosed(false);
@@ -176,10 +177,9 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents();
         running = &window;
         peer = &plain;
-        benchmark::Initialize(&argc, argv);
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
+        const int failed = bench::RunBenchmarks(argc, argv);
         window.Stop();
+        if (failed) return failed;
     }
     if (child) return 0;
     // The same at device pixel ratio 2, which only a new application object can take.

@@ -25,6 +25,7 @@
 #include <xmmintrin.h>
 #endif
 
+#include "bench_main.h"
 #include "audio/calculation_thread.h"
 #include "audio/value_reader.h"
 #include "support/fake_main_window.h"
@@ -180,13 +181,8 @@ void PrintComparison() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
     CapturingReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    if (const int failed = bench::RunBenchmarks(argc, argv, &reporter)) return failed;
     PrintComparison();
     return 0;
 }

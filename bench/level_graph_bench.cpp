@@ -19,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench_main.h"
 #include "platform/date_time.h"
 #include "reports/level_graph.h"
 #include "store/measurement_store.h"
@@ -166,11 +167,4 @@ void BM_BitmapDrawAll(benchmark::State& state) {
 BENCHMARK(BM_PaintDeviceDrawAll)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BitmapDrawAll)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::RunUnderQt<QGuiApplication>(argc, argv); }

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench_main.h"
 #include "reports/measurement_viewer.h"
 #include "reports/report_store_fixture.h"
 #include "store/measurement_file.h"
@@ -120,11 +121,5 @@ void BM_Viewer24h(benchmark::State& state) {
 BENCHMARK(BM_Viewer24h)->Arg(1)->Arg(2)->Arg(3)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    language.store(kLangEnglish);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunUnderQt<QApplication>(argc, argv, [] { language.store(kLangEnglish); });
 }

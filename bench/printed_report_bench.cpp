@@ -16,6 +16,7 @@
 
 #include <cstdio>
 
+#include "bench_main.h"
 #include "platform/printer_port.h"
 #include "reports/report_formatting.h"
 #include "reports/report_producer.h"
@@ -114,11 +115,5 @@ void BM_PrintedReport24h(benchmark::State& state) {
 BENCHMARK(BM_PrintedReport24h)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    language.store(kLangEnglish);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunUnderQt<QApplication>(argc, argv, [] { language.store(kLangEnglish); });
 }

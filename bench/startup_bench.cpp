@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench_main.h"
 #include "platform/registry.h"
 #include "platform/simulated_audio.h"
 #include "ui_kit/startup_settings.h"
@@ -97,4 +98,4 @@ void BM_StartToFirstPaint(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_StartToFirstPaint)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return bench::RunBenchmarks(argc, argv); }

@@ -22,6 +22,7 @@
 
 #include <cstdio>
 
+#include "bench_main.h"
 #include "remote/ip_handling.h"
 #include "remote/web_server.h"
 #include "support/web_client.h"
@@ -133,10 +134,4 @@ BENCHMARK(BM_WebCommandAgainstNginx)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::RunUnderQt<QCoreApplication>(argc, argv); }

@@ -36,6 +36,12 @@ void TVTProMaster::WireAudioInterfaces() {
     }
 }
 
+// A program whose interface was never chosen (or whose chosen endpoint is
+// gone) asks for one while it starts, before anything is measured.
+void TVTProMaster::StartUpAudioSetup() {
+    if (fields_.IOMode.load() == -1) aSelectSCExecute();
+}
+
 void TVTProMaster::BuildLevelMenu() {
     if (!vuView_) return;
     popVol_ = new QMenu(this);

@@ -816,4 +816,6 @@ private:
     // The start sequence run again on an answer of the info window (start_sequence_again.cpp)
     void RunStartSequenceAgain();
     bool startSequenceRuns_ = false;
+    // Audio set-up at start (audio_interfaces.cpp)
+    void StartUpAudioSetup();
 };

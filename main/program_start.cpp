@@ -200,6 +200,7 @@ void TVTProMaster::InitAfterCreate() {
     webClientLimit.store(kWebSessionLimit);
     StartUpCorrectionQuestion(laeuft);
     StartUpCorrectionStatus();
+    StartUpAudioSetup();
     InitVuLabels();
     vuView_->RebuildVuScale();
     const bool remindersDue = StartUpApplyCalibration();

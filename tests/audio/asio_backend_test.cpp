@@ -30,15 +30,7 @@ class AsioBackendTest : public AudioInFixture {
 protected:
     void SetUp() override {
         AudioInFixture::SetUp();
-        const QString id = InstallAsioDriver("Simulated ASIO", platform::kSimulatedAsioClsid, QCoreApplication::applicationFilePath());
-        main.fields.IOMode.store(1);
-        main.fields.AsioGuid = QUuid(id);
-        main.fields.ASIODeviceName = "Simulated ASIO";
-        main.fields.ASIOInputID.store(0);
-        main.fields.ASIOInputIDV.store(1);
-        main.fields.ASIOOutputID.store(0);
-        main.fields.amb.store(1024);
-        main.fields.asio96.store(false);
+        ChooseAsioDriver("Simulated ASIO", platform::kSimulatedAsioClsid, QCoreApplication::applicationFilePath());
         setup.inputs = {{"Sim In 1", platform::kAsioFloat32LSB}, {"Sim In 2", platform::kAsioFloat32LSB}};
         setup.outputs = {{"Sim Out 1", platform::kAsioFloat32LSB}};
         setup.preferred = 256;

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QUuid>
 
 #include <chrono>
 #include <condition_variable>
@@ -154,6 +155,20 @@ protected:
         EXPECT_TRUE(hive.CloseKey());
         platform::Registry::SetHiveFiles(dir.filePath("user.hive"), dir.filePath("machine.hive"));
         return id;
+    }
+
+    // The driver installed and chosen as the interface: its first input (the
+    // second one for two microphones) and first output, at most 1024 samples
+    // a half-buffer, 48 kHz.
+    void ChooseAsioDriver(const QString& name, const platform::Guid& clsid, const QString& library) {
+        main.fields.AsioGuid = QUuid(InstallAsioDriver(name, clsid, library));
+        main.fields.IOMode.store(1);
+        main.fields.ASIODeviceName = name;
+        main.fields.ASIOInputID.store(0);
+        main.fields.ASIOInputIDV.store(1);
+        main.fields.ASIOOutputID.store(0);
+        main.fields.amb.store(1024);
+        main.fields.asio96.store(false);
     }
 
     void ConfigureSimulated(const std::function<void(platform::Registry&)>& write) {

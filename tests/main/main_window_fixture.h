@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "audio/audio_device_setup.h"
 #include "main/main_window.h"
 #include "platform/known_folders.h"
 #include "platform/registry.h"
@@ -57,10 +58,17 @@ protected:
             ++basicSettingsShown;
             return 0;
         });
+        // A start with no interface chosen opens the audio device dialog
+        // modally: answered here, so that no test waits on it.
+        SetIOSelectShow([this](TIOSelect&) {
+            ++audioSetupShows;
+            return 2;  // Cancel
+        });
     }
     void TearDown() override {
         window.reset();
         SetModalRunner<TGrundeinstellung>({});
+        SetIOSelectShow(nullptr);
         platform::SetUserDialogs(nullptr);
         Registry::SetHiveFiles(QString(), QString());
         platform::ClearKnownFolderOverrides();
@@ -112,6 +120,7 @@ protected:
     std::vector<uintptr_t> seen;
     std::vector<std::pair<uintptr_t, intptr_t>> handled;  // the same with their arguments
     int basicSettingsShown = 0;
+    int audioSetupShows = 0;  // the audio device dialog's shows, each answered with Cancel
 };
 
 }  // namespace test_support

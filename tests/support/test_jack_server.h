@@ -22,7 +22,9 @@
 
 class TestJackServer {
 public:
-    explicit TestJackServer(int period = 256, int rate = 48000) {
+    // realtime: the server and its clients' process threads run under the
+    // real-time scheduler (a benchmark's server; tests run without it).
+    explicit TestJackServer(int period = 256, int rate = 48000, bool realtime = false) {
         // jackd keeps a dead server's slot in its shared table until a server
         // of the same name starts again, and the table has only eight: the
         // names come from a small set, each held by a lock file while in use.
@@ -30,8 +32,8 @@ public:
             reason_ = "no JACK test server name can be locked";
             return;
         }
-        reason_ = process_.Start({"jackd", "--no-realtime", "-t", "30000", "-n", name_, "-d", "dummy", "-r",
-                                  std::to_string(rate), "-p", std::to_string(period)},
+        reason_ = process_.Start({"jackd", realtime ? "--realtime" : "--no-realtime", "-t", "30000", "-n", name_, "-d",
+                                  "dummy", "-r", std::to_string(rate), "-p", std::to_string(period)},
                                  {"JACK_NO_AUDIO_RESERVATION=1"});
         if (!reason_.empty()) return;
         setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
