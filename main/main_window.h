@@ -475,6 +475,10 @@ public:
     static QString MakeVersionString(int64_t version);
     QString GetVersionString() { return MakeVersionString(getVersionID()); }
     void ShowAbout();
+    // --- Loudest-location search (loudest_location_search.cpp) ---
+    // The items lsMic (false) and lsRef (true).
+    void FindPeakClick(bool reference);
+    void SetFindPeak(bool on);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -813,4 +817,9 @@ private:
     void TakeOptions(TvtpOptionen& dialog);
     void ApplyOptions();
     int32_t lastOptionsPage_ = 0;
+    // Loudest-location search (loudest_location_search.cpp)
+    void WireLoudestLocationSearch();
+    void StartFindPeak();
+    void EndFindPeak();
+    void PostFindPeakState();
 };

@@ -18,6 +18,7 @@
 #include "calibration/location_store.h"
 #include "calibration/location_text_editor.h"
 #include "measurement_run_fixture.h"
+#include "support/when_shown.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/paint_box.h"
 #include "ui_kit/services/clock.h"
@@ -29,19 +30,6 @@ using namespace test_support;
 
 constexpr double kCalM = 117.0;
 constexpr double kCalR = 119.0;
-
-// Runs action on the correction wizard as soon as it shows.
-void WhenWizardShown(std::function<void(TKorrWizard*)> action) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
-        auto* wizard = dynamic_cast<TKorrWizard*>(QApplication::activeModalWidget());
-        if (wizard == nullptr) return;
-        poll->stop();
-        poll->deleteLater();
-        action(wizard);
-    });
-    poll->start(5);
-}
 
 // Types text into target as key presses and releases.
 void KeyClicks(QWidget* target, const QString& text) {
@@ -73,14 +61,16 @@ protected:
     }
 
     // Left -20 dBFS, right -26 dBFS, both inputs, calibrated M 117 and R 119.
-    void StartTwoInputs() {
+    // With output, the test signal plays on the simulated output.
+    void StartTwoInputs(bool withOutput = false) {
         WriteSettings([](Registry& reg) {
             reg.WriteFloat("SineLevelRight", -26.0);
         }, platform::kSimulatedAudioKey);
         // The measuring microphone on the left input.
-        WriteSettings([](Registry& reg) {
+        WriteSettings([withOutput](Registry& reg) {
             reg.WriteInteger("InputAssign", 3);
             reg.WriteBool("Kanal", true);
+            if (withOutput) reg.WriteString("WaveOutName", platform::kSimulatedOutputName);
         });
         StartProgram();
         ASSERT_TRUE(HearsTheTone());
@@ -147,7 +137,7 @@ TEST_F(CorrectionControl, TwoMicrophoneRunHandsBackMinusFourAndTheCalculationFol
     const QString defaultFile = window->Fields().basisPfad + QStringLiteral("/Default.vtm");
     QFile::remove(defaultFile);
     bool done = false;
-    WhenWizardShown([&](TKorrWizard* w) {
+    WhenShown<TKorrWizard>([&](TKorrWizard* w) {
         EXPECT_TRUE(window->korrOn);
         EXPECT_EQ(6000, curPreset.messungen[2].Dauer);
         EXPECT_EQ(2, curPreset.messungen[2].Filter);
@@ -195,7 +185,7 @@ TEST_F(CorrectionControl, CancelMidMeasurementAndAFailedSaveRestoreTheRun) {
     StartTwoInputs();
     const TVTPreset before = curPreset;
     // Cancel while the two-microphone measurement runs.
-    WhenWizardShown([&](TKorrWizard* w) {
+    WhenShown<TKorrWizard>([&](TKorrWizard* w) {
         TPaintBox32* methods = w->PagePaintBox(KorrPage::tsART);
         methods->RenderBuffer();
         gui_test::Click(methods, w->MethodBoxPoint(kKorrTwoMics));
@@ -220,7 +210,7 @@ TEST_F(CorrectionControl, CancelMidMeasurementAndAFailedSaveRestoreTheRun) {
     const QString defaultFile = window->Fields().basisPfad + QStringLiteral("/Default.vtm");
     QFile::remove(defaultFile);
     ASSERT_TRUE(QDir().mkpath(defaultFile));
-    WhenWizardShown([&](TKorrWizard* w) {
+    WhenShown<TKorrWizard>([&](TKorrWizard* w) {
         TPaintBox32* methods = w->PagePaintBox(KorrPage::tsART);
         methods->RenderBuffer();
         gui_test::Click(methods, w->MethodBoxPoint(kKorrNoCorrection));
@@ -257,7 +247,7 @@ TEST_F(CorrectionControl, RemoteStateAndIdleSave) {
     // 301 sets the run state only while the wizard is open.
     window->WMMainNotify(301, 1);
     EXPECT_NE(5, window->Fields().statusMessung.load());
-    WhenWizardShown([&](TKorrWizard* w) {
+    WhenShown<TKorrWizard>([&](TKorrWizard* w) {
         window->WMMainNotify(301, 1);
         EXPECT_EQ(5, window->Fields().statusMessung.load());
         window->WMMainNotify(301, 0);
@@ -339,6 +329,72 @@ TEST_F(CorrectionControl, LocationTextMenuAndEditor) {
     StartRun();
     EXPECT_EQ(nullptr, window->LocationEditor());
     EXPECT_NE(QStringLiteral("Never stored"), store.GetKorrText(8));
+}
+
+// The loudest-location search from its two menu items: a click on the other
+// microphone's item switches without leaving the search, a click on the
+// active one ends it; the output plays only while it is on.
+TEST_F(CorrectionControl, LoudestLocationSearchFromItsMenuItems) {
+    StartTwoInputs(true);
+    QAction* lsMic = window->findChild<QAction*>(QStringLiteral("lsMic"));
+    QAction* lsRef = window->findChild<QAction*>(QStringLiteral("lsRef"));
+    ASSERT_TRUE(lsMic->isEnabled());
+    ASSERT_TRUE(lsRef->isEnabled());
+    MainWindowFields& f = window->Fields();
+    const int32_t idle = f.statusMessung.load();
+    // Each click posts the status check, which sets the items' ticks.
+    auto click = [this](QAction* item) {
+        const size_t from = seen.size();
+        item->trigger();
+        return ProcessUntil([this, from] { return CountSeen(kNotifyCalStatus, from) > 0; });
+    };
+    struct Step {
+        QAction* item;
+        bool on, reference, micTicked, refTicked;
+    };
+    const Step steps[] = {{lsMic, true, false, true, false},
+                          {lsRef, true, true, false, true},
+                          {lsMic, true, false, true, false},
+                          {lsMic, false, false, false, false},
+                          {lsRef, true, true, false, true},
+                          {lsRef, false, true, false, false}};
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        const Step& step = steps[i];
+        ASSERT_TRUE(click(step.item)) << i;
+        EXPECT_EQ(step.on, f.isFindPeak.load()) << i;
+        EXPECT_EQ(step.reference, f.useRefForLLF.load()) << i;
+        EXPECT_EQ(step.on ? 1 : idle, f.statusMessung.load()) << i;
+        EXPECT_EQ(step.on, IsOutputRunning()) << i;
+        EXPECT_EQ(step.micTicked, lsMic->isChecked()) << i;
+        EXPECT_EQ(step.refTicked, lsRef->isChecked()) << i;
+        EXPECT_EQ(GetLangText(step.on ? 1119 : 1118), window->pbMitte()->toolTip()) << i;
+    }
+
+    // A run that needs the input ends the search with its output and its run
+    // state: the test signal can no longer be switched on afterwards.
+    ASSERT_TRUE(click(lsMic));
+    window->WMMainNotify(kNotifyTestSignalSwitch, 1);
+    EXPECT_EQ(4, f.statusMessung.load());
+    EXPECT_TRUE(testSignalOn.load());
+    window->StopFindPeak();
+    EXPECT_FALSE(f.isFindPeak.load());
+    EXPECT_FALSE(IsOutputRunning());
+    EXPECT_FALSE(testSignalOn.load());
+    EXPECT_EQ(idle, f.statusMessung.load());
+    window->WMMainNotify(kNotifyTestSignalSwitch, 1);
+    EXPECT_FALSE(testSignalOn.load());
+
+    // The correction run ends the search and still has its own output.
+    ASSERT_TRUE(click(lsRef));
+    bool outputInWizard = false;
+    WhenShown<TKorrWizard>([&](TKorrWizard* w) {
+        outputInWizard = IsOutputRunning() && !f.isFindPeak.load();
+        ClickButton(w->LeftButton());
+    });
+    window->aGetKorrExecute();
+    EXPECT_TRUE(outputInWizard);
+    EXPECT_FALSE(IsOutputRunning());
+    EXPECT_FALSE(f.isFindPeak.load());
 }
 
 }  // namespace
