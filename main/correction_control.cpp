@@ -113,9 +113,8 @@ void TVTProMaster::aGetKorrExecute() {
 // --- the correction run ---
 
 KorrEnvironment TVTProMaster::CorrectionEnvironment() {
-    if (!korrHost_) korrHost_ = std::make_unique<TMainWizardHost>(*this);
     KorrEnvironment env;
-    env.host = korrHost_.get();
+    env.host = &WizardHostInUse();
     env.store = korrLocation_.get();
     korrSums_.reset();
     if (TCalcer* calculation = calcer.load()) korrSums_ = std::make_unique<TCalcerSums>(*calculation);

@@ -794,7 +794,6 @@ private:
     void WireLocationTextMenu();
     KorrEnvironment CorrectionEnvironment();
     std::unique_ptr<TKorrLocation> korrLocation_;
-    std::unique_ptr<WizardHost> korrHost_;
     std::unique_ptr<CorrectionSums> korrSums_;
     TKorrWizard* hKF_ = nullptr;
     bool bKorIpState_ = false;
@@ -822,4 +821,6 @@ private:
     void StartFindPeak();
     void EndFindPeak();
     void PostFindPeakState();
+    // The one host both wizards read the levels from (wizard_host.cpp).
+    WizardHost& WizardHostInUse();
 };

@@ -10,8 +10,11 @@
 #include <QKeyEvent>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
+#include <mutex>
 
 #include "audio/value_reader.h"
 #include "calibration/correction_wizard_window.h"
@@ -395,6 +398,117 @@ TEST_F(CorrectionControl, LoudestLocationSearchFromItsMenuItems) {
     EXPECT_TRUE(outputInWizard);
     EXPECT_FALSE(IsOutputRunning());
     EXPECT_FALSE(f.isFindPeak.load());
+}
+
+// The levels the simulated output plays, one entry per change, in whole dB;
+// kSilent for a block of zeros. The noise table is made a constant full
+// scale, so every sample of a block is the gain itself.
+class OutputLevels {
+public:
+    static constexpr int32_t kSilent = -1000;
+    OutputLevels() {
+        platform::SetSimulatedOutputTap([this](const uint8_t* data, int32_t frames, const platform::PcmFormat& format) {
+            Take(data, frames, format);
+        });
+    }
+    ~OutputLevels() { platform::SetSimulatedOutputTap(nullptr); }
+    static void PlayConstantTable(MainWindowFields& fields) {
+        std::lock_guard guard(fields.csPink);
+        std::fill(noiseTable.begin(), noiseTable.end(), 1.0);
+    }
+    std::vector<int32_t> Changes() const {
+        std::lock_guard guard(lock_);
+        return changes_;
+    }
+    bool Plays(int32_t level) const {
+        return ProcessUntil([this, level] {
+            std::lock_guard guard(lock_);
+            return !changes_.empty() && changes_.back() == level;
+        }, 30000);
+    }
+
+private:
+    void Take(const uint8_t* data, int32_t frames, const platform::PcmFormat& format) {
+        const int32_t bytes = format.BytesPerSample();
+        int64_t largest = 0;
+        for (int32_t i = 0; i < frames * format.channels; ++i) {
+            int32_t v = 0;
+            for (int32_t b = 0; b < bytes; ++b) v |= static_cast<int32_t>(data[i * bytes + b]) << (8 * (b + 4 - bytes));
+            largest = std::max<int64_t>(largest, std::llabs(static_cast<int64_t>(v >> (8 * (4 - bytes)))));
+        }
+        const double full = static_cast<double>(platform::FullScale(format.bits));
+        const int32_t level = largest == 0 ? kSilent
+                                           : static_cast<int32_t>(std::lround(20.0 * std::log10(largest / full)));
+        std::lock_guard guard(lock_);
+        if (changes_.empty() || changes_.back() != level) changes_.push_back(level);
+    }
+    mutable std::mutex lock_;
+    std::vector<int32_t> changes_;
+};
+
+// The wizard's own signal on the simulated output: a level button ramps it
+// from -60 dB in steps of 1 dB per tick, and leaving the level page or
+// cancelling mid-ramp mutes it at once.
+TEST_F(CorrectionControl, OwnSignalRampsOneDbPerTickAndMutes) {
+    StartTwoInputs(true);
+    OutputLevels::PlayConstantTable(window->Fields());
+    struct Case {
+        int32_t ticks;
+        bool cancel;
+    };
+    for (const Case c : {Case{40, false}, Case{20, true}}) {
+        OutputLevels output;
+        bool reached = false;
+        auto drive = [&](TKorrWizard* w) {
+            // One microphone, one location with the own signal, up to its level page.
+            TPaintBox32* methods = w->PagePaintBox(KorrPage::tsART);
+            methods->RenderBuffer();
+            gui_test::Click(methods, w->MethodBoxPoint(kKorrOneMic));
+            Next(w);
+            ASSERT_EQ(24, w->Core().Step());
+            Next(w);
+            Type(w, QStringLiteral("Stage left"));
+            Next(w);
+            ASSERT_EQ(4, w->Core().Step());
+            // The choice of the last run is kept, so the box may already be ticked.
+            if (!window->LocationStore()->GetUseTg()) w->Core().TogglePink();
+            w->Sync();
+            ASSERT_TRUE(window->LocationStore()->GetUseTg());
+            Next(w);
+            ASSERT_EQ(11, w->Core().Step());
+            ASSERT_TRUE(output.Plays(-60));
+            // The ticks are driven here, not by the dialog's timer.
+            w->Core().LevelButton(-20);
+            for (int32_t tick = 1; tick <= c.ticks; ++tick) {
+                w->Core().LevelTick();
+                ASSERT_TRUE(output.Plays(-60 + tick)) << "tick " << tick;
+            }
+            EXPECT_EQ(c.ticks == 40, !w->Core().LevelChangeOn());
+            if (c.cancel) w->Core().CancelWizard();
+            else ClickButton(w->MiddleButton());
+            ASSERT_TRUE(output.Plays(kMutedLevel));
+            reached = true;
+        };
+        WhenShown<TKorrWizard>([&](TKorrWizard* w) {
+            drive(w);
+            if (reached && !c.cancel) ClickButton(w->LeftButton());
+            // A cancel the dialog has not shown yet, or a failed step, closes it.
+            if (w->Core().Result() == KorrResult::Open) w->Core().CancelWizard();
+            w->Sync();
+        });
+        window->aGetKorrExecute();
+        ASSERT_TRUE(reached);
+        std::vector<int32_t> expected;
+        for (int32_t level = -60; level <= -60 + c.ticks; ++level) expected.push_back(level);
+        expected.push_back(kMutedLevel);
+        std::vector<int32_t> changes = output.Changes();
+        // The output starts silent until the level page switches the sound on.
+        if (!changes.empty() && changes.front() == OutputLevels::kSilent) changes.erase(changes.begin());
+        // Cancelling may close the output while a silent block plays.
+        if (!changes.empty() && changes.back() == OutputLevels::kSilent) changes.pop_back();
+        EXPECT_EQ(expected, changes) << (c.cancel ? "cancelled" : "ramped");
+        EXPECT_FALSE(IsOutputRunning());
+    }
 }
 
 }  // namespace
