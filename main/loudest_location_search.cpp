@@ -50,7 +50,9 @@ void TVTProMaster::StartFindPeak() {
     ResetFindPeak();
     fields_.statusMessung.store(kStatusSearch);
     SetFindPeak(true);
-    StartPinkNoise();
+    // Switching the microphone keeps the output playing: opening a running
+    // output again would re-arm buffers its device thread is still playing.
+    if (!IsOutputRunning()) StartPinkNoise();
     RefreshValueDisplays();
 }
 
