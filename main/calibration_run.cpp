@@ -151,8 +151,7 @@ bool TVTProMaster::RunCalibrationWizard(bool canEdit, bool isVerification) {
     TDaten& store = *defaultDaten.load();
     const double r = ReadRefVal();
     if (store.GetSplRef(kRefCalibration) < 0) store.SetSplRef(kRefCalibration, r);
-    if (!wizardHost_) wizardHost_ = std::make_unique<TMainWizardHost>(*this);
-    auto wizard = std::make_unique<TKalibrierung>(*wizardHost_, calLog.load(), this);
+    auto wizard = std::make_unique<TKalibrierung>(WizardHostInUse(), calLog.load(), this);
     hCal_ = wizard.get();
     wizard->Core().SetCaptureVolumeSource([this]() -> std::optional<int32_t> {
         if (wasAudio_ == nullptr || fields_.IOMode.load() != 2) return std::nullopt;

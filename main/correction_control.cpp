@@ -87,6 +87,7 @@ void TVTProMaster::WireCorrectionActions() {
     if (QAction* getKorr = CalAction("aGetKorr")) {
         connect(getKorr, &QAction::triggered, this, [this] { aGetKorrExecute(); });
     }
+    WireLoudestLocationSearch();
 }
 
 void TVTProMaster::SetKorrIpState(bool on) {
@@ -112,9 +113,8 @@ void TVTProMaster::aGetKorrExecute() {
 // --- the correction run ---
 
 KorrEnvironment TVTProMaster::CorrectionEnvironment() {
-    if (!korrHost_) korrHost_ = std::make_unique<TMainWizardHost>(*this);
     KorrEnvironment env;
-    env.host = korrHost_.get();
+    env.host = &WizardHostInUse();
     env.store = korrLocation_.get();
     korrSums_.reset();
     if (TCalcer* calculation = calcer.load()) korrSums_ = std::make_unique<TCalcerSums>(*calculation);
@@ -187,9 +187,10 @@ void TVTProMaster::TakeCorrectionResult(TKorrWizard& wizard, int result) {
 
 void TVTProMaster::DoKorrektur() {
     if (hKF_ != nullptr || defaultDaten.load() == nullptr) return;
+    // The search stops its output, so it ends before the wizard's output starts.
+    StopFindPeak();
     StartPinkNoise();
     canSetForeGround_ = false;
-    StopFindPeak();
     HideRunten();
     const TVTPreset saved = curPreset;
     auto restore = qScopeGuard([this, &saved] { RestoreAfterCorrectionRun(saved); });

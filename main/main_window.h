@@ -475,6 +475,10 @@ public:
     static QString MakeVersionString(int64_t version);
     QString GetVersionString() { return MakeVersionString(getVersionID()); }
     void ShowAbout();
+    // --- Loudest-location search (loudest_location_search.cpp) ---
+    // The items lsMic (false) and lsRef (true).
+    void FindPeakClick(bool reference);
+    void SetFindPeak(bool on);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -790,7 +794,6 @@ private:
     void WireLocationTextMenu();
     KorrEnvironment CorrectionEnvironment();
     std::unique_ptr<TKorrLocation> korrLocation_;
-    std::unique_ptr<WizardHost> korrHost_;
     std::unique_ptr<CorrectionSums> korrSums_;
     TKorrWizard* hKF_ = nullptr;
     bool bKorIpState_ = false;
@@ -818,4 +821,11 @@ private:
     bool startSequenceRuns_ = false;
     // Audio set-up at start (audio_interfaces.cpp)
     void StartUpAudioSetup();
+    // Loudest-location search (loudest_location_search.cpp)
+    void WireLoudestLocationSearch();
+    void StartFindPeak();
+    void EndFindPeak();
+    void PostFindPeakState();
+    // The one host both wizards read the levels from (wizard_host.cpp).
+    WizardHost& WizardHostInUse();
 };

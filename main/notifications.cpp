@@ -134,5 +134,3 @@ void TVTProMaster::UpdateVuLayout() {
 void TVTProMaster::DrawVuLabels() {
     if (vuView_) vuView_->RebuildVuScale();
 }
-
-void TVTProMaster::StopFindPeak() { fields_.isFindPeak.store(false); }

@@ -75,3 +75,9 @@ void TMainWizardHost::SendToMain(int32_t code, int64_t argument) {
     platform::SendMessage(window_.Handle(), WM_MAIN_NOTIFY, static_cast<uintptr_t>(code),
                           static_cast<intptr_t>(argument));
 }
+
+// Made when a wizard first needs it, unless a test set its own before.
+WizardHost& TVTProMaster::WizardHostInUse() {
+    if (!wizardHost_) wizardHost_ = std::make_unique<TMainWizardHost>(*this);
+    return *wizardHost_;
+}

@@ -10,14 +10,18 @@
 #include <QKeyEvent>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
+#include <mutex>
 
 #include "audio/value_reader.h"
 #include "calibration/correction_wizard_window.h"
 #include "calibration/location_store.h"
 #include "calibration/location_text_editor.h"
 #include "measurement_run_fixture.h"
+#include "support/when_shown.h"
 #include "ui_kit/gui_test_app.h"
 #include "ui_kit/paint_box.h"
 #include "ui_kit/services/clock.h"
@@ -29,19 +33,6 @@ using namespace test_support;
 
 constexpr double kCalM = 117.0;
 constexpr double kCalR = 119.0;
-
-// Runs action on the correction wizard as soon as it shows.
-void WhenWizardShown(std::function<void(TKorrWizard*)> action) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
-        auto* wizard = dynamic_cast<TKorrWizard*>(QApplication::activeModalWidget());
-        if (wizard == nullptr) return;
-        poll->stop();
-        poll->deleteLater();
-        action(wizard);
-    });
-    poll->start(5);
-}
 
 // Types text into target as key presses and releases.
 void KeyClicks(QWidget* target, const QString& text) {
@@ -73,14 +64,16 @@ protected:
     }
 
     // Left -20 dBFS, right -26 dBFS, both inputs, calibrated M 117 and R 119.
-    void StartTwoInputs() {
+    // With output, the test signal plays on the simulated output.
+    void StartTwoInputs(bool withOutput = false) {
         WriteSettings([](Registry& reg) {
             reg.WriteFloat("SineLevelRight", -26.0);
         }, platform::kSimulatedAudioKey);
         // The measuring microphone on the left input.
-        WriteSettings([](Registry& reg) {
+        WriteSettings([withOutput](Registry& reg) {
             reg.WriteInteger("InputAssign", 3);
             reg.WriteBool("Kanal", true);
+            if (withOutput) reg.WriteString("WaveOutName", platform::kSimulatedOutputName);
         });
         StartProgram();
         ASSERT_TRUE(HearsTheTone());
@@ -147,7 +140,7 @@ TEST_F(CorrectionControl, TwoMicrophoneRunHandsBackMinusFourAndTheCalculationFol
     const QString defaultFile = window->Fields().basisPfad + QStringLiteral("/Default.vtm");
     QFile::remove(defaultFile);
     bool done = false;
-    WhenWizardShown([&](TKorrWizard* w) {
+    WhenShown<TKorrWizard>([&](TKorrWizard* w) {
         EXPECT_TRUE(window->korrOn);
         EXPECT_EQ(6000, curPreset.messungen[2].Dauer);
         EXPECT_EQ(2, curPreset.messungen[2].Filter);
@@ -195,7 +188,7 @@ TEST_F(CorrectionControl, CancelMidMeasurementAndAFailedSaveRestoreTheRun) {
     StartTwoInputs();
     const TVTPreset before = curPreset;
     // Cancel while the two-microphone measurement runs.
-    WhenWizardShown([&](TKorrWizard* w) {
+    WhenShown<TKorrWizard>([&](TKorrWizard* w) {
         TPaintBox32* methods = w->PagePaintBox(KorrPage::tsART);
         methods->RenderBuffer();
         gui_test::Click(methods, w->MethodBoxPoint(kKorrTwoMics));
@@ -220,7 +213,7 @@ TEST_F(CorrectionControl, CancelMidMeasurementAndAFailedSaveRestoreTheRun) {
     const QString defaultFile = window->Fields().basisPfad + QStringLiteral("/Default.vtm");
     QFile::remove(defaultFile);
     ASSERT_TRUE(QDir().mkpath(defaultFile));
-    WhenWizardShown([&](TKorrWizard* w) {
+    WhenShown<TKorrWizard>([&](TKorrWizard* w) {
         TPaintBox32* methods = w->PagePaintBox(KorrPage::tsART);
         methods->RenderBuffer();
         gui_test::Click(methods, w->MethodBoxPoint(kKorrNoCorrection));
@@ -257,7 +250,7 @@ TEST_F(CorrectionControl, RemoteStateAndIdleSave) {
     // 301 sets the run state only while the wizard is open.
     window->WMMainNotify(301, 1);
     EXPECT_NE(5, window->Fields().statusMessung.load());
-    WhenWizardShown([&](TKorrWizard* w) {
+    WhenShown<TKorrWizard>([&](TKorrWizard* w) {
         window->WMMainNotify(301, 1);
         EXPECT_EQ(5, window->Fields().statusMessung.load());
         window->WMMainNotify(301, 0);
@@ -339,6 +332,183 @@ TEST_F(CorrectionControl, LocationTextMenuAndEditor) {
     StartRun();
     EXPECT_EQ(nullptr, window->LocationEditor());
     EXPECT_NE(QStringLiteral("Never stored"), store.GetKorrText(8));
+}
+
+// The loudest-location search from its two menu items: a click on the other
+// microphone's item switches without leaving the search, a click on the
+// active one ends it; the output plays only while it is on.
+TEST_F(CorrectionControl, LoudestLocationSearchFromItsMenuItems) {
+    StartTwoInputs(true);
+    QAction* lsMic = window->findChild<QAction*>(QStringLiteral("lsMic"));
+    QAction* lsRef = window->findChild<QAction*>(QStringLiteral("lsRef"));
+    ASSERT_TRUE(lsMic->isEnabled());
+    ASSERT_TRUE(lsRef->isEnabled());
+    MainWindowFields& f = window->Fields();
+    const int32_t idle = f.statusMessung.load();
+    // Each click posts the status check, which sets the items' ticks.
+    auto click = [this](QAction* item) {
+        const size_t from = seen.size();
+        item->trigger();
+        return ProcessUntil([this, from] { return CountSeen(kNotifyCalStatus, from) > 0; });
+    };
+    struct Step {
+        QAction* item;
+        bool on, reference, micTicked, refTicked;
+    };
+    const Step steps[] = {{lsMic, true, false, true, false},
+                          {lsRef, true, true, false, true},
+                          {lsMic, true, false, true, false},
+                          {lsMic, false, false, false, false},
+                          {lsRef, true, true, false, true},
+                          {lsRef, false, true, false, false}};
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        const Step& step = steps[i];
+        ASSERT_TRUE(click(step.item)) << i;
+        EXPECT_EQ(step.on, f.isFindPeak.load()) << i;
+        EXPECT_EQ(step.reference, f.useRefForLLF.load()) << i;
+        EXPECT_EQ(step.on ? 1 : idle, f.statusMessung.load()) << i;
+        EXPECT_EQ(step.on, IsOutputRunning()) << i;
+        EXPECT_EQ(step.micTicked, lsMic->isChecked()) << i;
+        EXPECT_EQ(step.refTicked, lsRef->isChecked()) << i;
+        EXPECT_EQ(GetLangText(step.on ? 1119 : 1118), window->pbMitte()->toolTip()) << i;
+    }
+
+    // A run that needs the input ends the search with its output and its run
+    // state: the test signal can no longer be switched on afterwards.
+    ASSERT_TRUE(click(lsMic));
+    window->WMMainNotify(kNotifyTestSignalSwitch, 1);
+    EXPECT_EQ(4, f.statusMessung.load());
+    EXPECT_TRUE(testSignalOn.load());
+    window->StopFindPeak();
+    EXPECT_FALSE(f.isFindPeak.load());
+    EXPECT_FALSE(IsOutputRunning());
+    EXPECT_FALSE(testSignalOn.load());
+    EXPECT_EQ(idle, f.statusMessung.load());
+    window->WMMainNotify(kNotifyTestSignalSwitch, 1);
+    EXPECT_FALSE(testSignalOn.load());
+
+    // The correction run ends the search and still has its own output.
+    ASSERT_TRUE(click(lsRef));
+    bool outputInWizard = false;
+    WhenShown<TKorrWizard>([&](TKorrWizard* w) {
+        outputInWizard = IsOutputRunning() && !f.isFindPeak.load();
+        ClickButton(w->LeftButton());
+    });
+    window->aGetKorrExecute();
+    EXPECT_TRUE(outputInWizard);
+    EXPECT_FALSE(IsOutputRunning());
+    EXPECT_FALSE(f.isFindPeak.load());
+}
+
+// The levels the simulated output plays, one entry per change, in whole dB;
+// kSilent for a block of zeros. The noise table is made a constant full
+// scale, so every sample of a block is the gain itself.
+class OutputLevels {
+public:
+    static constexpr int32_t kSilent = -1000;
+    OutputLevels() {
+        platform::SetSimulatedOutputTap([this](const uint8_t* data, int32_t frames, const platform::PcmFormat& format) {
+            Take(data, frames, format);
+        });
+    }
+    ~OutputLevels() { platform::SetSimulatedOutputTap(nullptr); }
+    static void PlayConstantTable(MainWindowFields& fields) {
+        std::lock_guard guard(fields.csPink);
+        std::fill(noiseTable.begin(), noiseTable.end(), 1.0);
+    }
+    std::vector<int32_t> Changes() const {
+        std::lock_guard guard(lock_);
+        return changes_;
+    }
+    bool Plays(int32_t level) const {
+        return ProcessUntil([this, level] {
+            std::lock_guard guard(lock_);
+            return !changes_.empty() && changes_.back() == level;
+        }, 30000);
+    }
+
+private:
+    void Take(const uint8_t* data, int32_t frames, const platform::PcmFormat& format) {
+        const int32_t bytes = format.BytesPerSample();
+        int64_t largest = 0;
+        for (int32_t i = 0; i < frames * format.channels; ++i) {
+            int32_t v = 0;
+            for (int32_t b = 0; b < bytes; ++b) v |= static_cast<int32_t>(data[i * bytes + b]) << (8 * (b + 4 - bytes));
+            largest = std::max<int64_t>(largest, std::llabs(static_cast<int64_t>(v >> (8 * (4 - bytes)))));
+        }
+        const double full = static_cast<double>(platform::FullScale(format.bits));
+        const int32_t level = largest == 0 ? kSilent
+                                           : static_cast<int32_t>(std::lround(20.0 * std::log10(largest / full)));
+        std::lock_guard guard(lock_);
+        if (changes_.empty() || changes_.back() != level) changes_.push_back(level);
+    }
+    mutable std::mutex lock_;
+    std::vector<int32_t> changes_;
+};
+
+// The wizard's own signal on the simulated output: a level button ramps it
+// from -60 dB in steps of 1 dB per tick, and leaving the level page or
+// cancelling mid-ramp mutes it at once.
+TEST_F(CorrectionControl, OwnSignalRampsOneDbPerTickAndMutes) {
+    StartTwoInputs(true);
+    OutputLevels::PlayConstantTable(window->Fields());
+    struct Case {
+        int32_t ticks;
+        bool cancel;
+    };
+    for (const Case c : {Case{40, false}, Case{20, true}}) {
+        OutputLevels output;
+        bool reached = false;
+        auto drive = [&](TKorrWizard* w) {
+            // One microphone, one location with the own signal, up to its level page.
+            TPaintBox32* methods = w->PagePaintBox(KorrPage::tsART);
+            methods->RenderBuffer();
+            gui_test::Click(methods, w->MethodBoxPoint(kKorrOneMic));
+            Next(w);
+            ASSERT_EQ(24, w->Core().Step());
+            Next(w);
+            Type(w, QStringLiteral("Stage left"));
+            Next(w);
+            ASSERT_EQ(4, w->Core().Step());
+            // The choice of the last run is kept, so the box may already be ticked.
+            if (!window->LocationStore()->GetUseTg()) w->Core().TogglePink();
+            w->Sync();
+            ASSERT_TRUE(window->LocationStore()->GetUseTg());
+            Next(w);
+            ASSERT_EQ(11, w->Core().Step());
+            ASSERT_TRUE(output.Plays(-60));
+            // The ticks are driven here, not by the dialog's timer.
+            w->Core().LevelButton(-20);
+            for (int32_t tick = 1; tick <= c.ticks; ++tick) {
+                w->Core().LevelTick();
+                ASSERT_TRUE(output.Plays(-60 + tick)) << "tick " << tick;
+            }
+            EXPECT_EQ(c.ticks == 40, !w->Core().LevelChangeOn());
+            if (c.cancel) w->Core().CancelWizard();
+            else ClickButton(w->MiddleButton());
+            ASSERT_TRUE(output.Plays(kMutedLevel));
+            reached = true;
+        };
+        WhenShown<TKorrWizard>([&](TKorrWizard* w) {
+            drive(w);
+            if (reached && !c.cancel) ClickButton(w->LeftButton());
+            // A cancel the dialog has not shown yet, or a failed step, closes it.
+            if (w->Core().Result() == KorrResult::Open) w->Core().CancelWizard();
+            w->Sync();
+        });
+        window->aGetKorrExecute();
+        ASSERT_TRUE(reached);
+        std::vector<int32_t> expected;
+        for (int32_t level = -60; level <= -60 + c.ticks; ++level) expected.push_back(level);
+        expected.push_back(kMutedLevel);
+        std::vector<int32_t> changes = output.Changes();
+        // The output starts silent until the level page switches the sound on.
+        if (!changes.empty() && changes.front() == OutputLevels::kSilent) changes.erase(changes.begin());
+        // Cancelling may close the output while a silent block plays.
+        if (!changes.empty() && changes.back() == OutputLevels::kSilent) changes.pop_back();
+        EXPECT_EQ(expected, changes) << (c.cancel ? "cancelled" : "ramped");
+        EXPECT_FALSE(IsOutputRunning());
+    }
 }
 
 }  // namespace
