@@ -337,6 +337,11 @@ void TKorrWizard::ApplyDpi(double dpi) {
     const int pathH = RoundI(22 * scale_);
     pbPath_->setGeometry(0, 0, pageW, pathH);
     tree_->setFont(font);
+    // The tree takes the list colours like the memos, or it stays white in the dark scheme.
+    QPalette treeColours = tree_->palette();
+    treeColours.setColor(QPalette::Base, QColorOf(clList));
+    treeColours.setColor(QPalette::Text, QColorOf(clListText));
+    tree_->setPalette(treeColours);
     tree_->setGeometry(0, pathH, pageW / 2, pageH - pathH);
     pageBoxes_[PageIndex(KorrPage::tsLoad)]->setGeometry(pageW / 2, pathH, pageW - pageW / 2, pageH - pathH);
     for (QWidget* w : {static_cast<QWidget*>(editLabels_[0]), static_cast<QWidget*>(editLabels_[1]),

@@ -5,6 +5,7 @@
 
 #include <QLocale>
 #include <QTemporaryDir>
+#include <QTreeView>
 
 #include <functional>
 #include <memory>
@@ -125,6 +126,7 @@ TEST_F(CorrectionWizardScreens, PicturesOfEveryPageAndTheLocationEditorInBothSch
             w->Core().ChooseMethod(kKorrImport);
             w->Core().RightButton();
             keep(*w);                                    // import tree
+            EXPECT_EQ(QColorOf(clList), w->ImportTree()->palette().color(QPalette::Base)) << "tree off the scheme";
         }
         {
             auto w = Open(false, &sums_);
