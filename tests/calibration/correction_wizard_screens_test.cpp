@@ -71,6 +71,18 @@ protected:
     static void Measure(TaKorr& core) {
         while (core.MessTimerOn()) core.MessTick();
     }
+    // The first tick starts sampling; a few more put values on the monitors.
+    static void MeasureAWhile(TaKorr& core) {
+        for (int i = 0; i < 6; ++i) core.MessTick();
+    }
+    // One microphone up to the start of the first location's measurement.
+    static void ToFirstLocationMeasurement(TaKorr& core) {
+        core.ChooseMethod(kKorrOneMic);
+        core.RightButton();
+        core.RightButton();
+        Describe(core, QStringLiteral("Stage left"));
+        core.RightButton();
+    }
 
     // Shows the core's state and saves the page it is on; answers that page.
     static KorrPage Shoot(TKorrWizard& w, const QString& suffix) {
@@ -113,8 +125,7 @@ TEST_F(CorrectionWizardScreens, PicturesOfEveryPageAndTheLocationEditorInBothSch
             keep(*w);                                    // level at the location
             core.RightButton();
             sums_.vglA = sums_.vglC = sums_.vglZ = 0.05;
-            core.MessTick();
-            for (int i = 0; i < 5; ++i) core.MessTick();
+            MeasureAWhile(core);
             keep(*w);                                    // measuring, monitors running
             Measure(core);
             keep(*w);                                    // location list
@@ -143,29 +154,20 @@ TEST_F(CorrectionWizardScreens, PicturesOfEveryPageAndTheLocationEditorInBothSch
             // One microphone: the measuring position after one location.
             auto w = Open(false, &sums_);
             TaKorr& core = w->Core();
-            core.ChooseMethod(kKorrOneMic);
-            core.RightButton();
-            core.RightButton();
-            Describe(core, QStringLiteral("Stage left"));
-            core.RightButton();
+            ToFirstLocationMeasurement(core);
             Measure(core);
             core.RightButton();
             core.RightButton();
             Describe(core, QStringLiteral("FOH desk"));
             core.RightButton();
-            core.MessTick();
-            for (int i = 0; i < 5; ++i) core.MessTick();
+            MeasureAWhile(core);
             keep(*w);                                    // measuring position, running
         }
         {
             // Without the calculation thread the first measuring tick fails.
             auto w = Open(false, nullptr);
             TaKorr& core = w->Core();
-            core.ChooseMethod(kKorrOneMic);
-            core.RightButton();
-            core.RightButton();
-            Describe(core, QStringLiteral("Stage left"));
-            core.RightButton();
+            ToFirstLocationMeasurement(core);
             core.MessTick();
             keep(*w);                                    // error
         }
